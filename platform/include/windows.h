@@ -1,0 +1,10 @@
+// The platform's Windows-like services, in one include as the SDK offers them.
+#pragma once
+
+#include "codepage.h"
+#include "fileapi.h"
+#include "resource.h"
+#include "synch.h"
+#include "timing.h"
+#include "winerror.h"
+#include "wintypes.h"
