@@ -102,6 +102,28 @@ class SignalFlag : public Waitable {
   bool signaled_;
 };
 
+// An object that ReadFile, WriteFile, GetOverlappedResult and CancelIo work on:
+// disk files and serial devices. Each sets the last error and returns FALSE on
+// failure, exactly as the Windows call does for its kind of handle.
+class IoObject : public Waitable {
+ public:
+  virtual BOOL Read(void* buffer, DWORD count, DWORD* done, OVERLAPPED* overlapped) = 0;
+  virtual BOOL Write(const void* buffer, DWORD count, DWORD* done, OVERLAPPED* overlapped) = 0;
+  virtual BOOL CancelIo() { return TRUE; }
+  virtual BOOL Flush() { return TRUE; }
+  // A file handle is signalled when no overlapped operation is pending on it.
+  bool IsSignaled() const override { return true; }
+};
+
+// Marks an overlapped operation finished and sets its event: Internal takes the
+// Windows error (0 for success), InternalHigh the byte count. Both fields are
+// written atomically, since the waiter reads them on another thread.
+void CompleteOverlapped(OVERLAPPED* overlapped, DWORD error, DWORD count);
+// Marks an operation as running (Internal = STATUS_PENDING) and resets its event.
+void StartOverlapped(OVERLAPPED* overlapped);
+// Reads Internal atomically.
+ULONG_PTR OverlappedStatus(const OVERLAPPED* overlapped);
+
 // Events are signal flags with a handle.
 class EventObject : public SignalFlag {
  public:
