@@ -2,6 +2,7 @@
 #pragma once
 
 #include "codepage.h"
+#include "commapi.h"
 #include "fileapi.h"
 #include "resource.h"
 #include "synch.h"
