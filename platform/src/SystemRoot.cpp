@@ -1,0 +1,206 @@
+// The root folder, its first-use set-up, and the ini entries other services use.
+#include "systemroot.h"
+
+#include <fcntl.h>
+
+#include <cstdlib>
+#include <mutex>
+#include <set>
+
+#include "FileDescriptor.h"
+#include "IniFile.h"
+#include "winerror.h"
+
+namespace qorv::platform {
+
+namespace {
+
+constexpr const char* kDrivesFile = "drives.ini";
+constexpr const char* kDevicesFile = "devices.ini";
+constexpr const char* kSystemFile = "system.ini";
+constexpr UINT kDefaultAnsiCodePage = 1256;
+
+std::filesystem::path RootFromEnvironment() {
+  if (const char* root = std::getenv("QORV_SYSTEM_ROOT"); root && *root) return root;
+  if (const char* data = std::getenv("XDG_DATA_HOME"); data && *data) return std::filesystem::path(data) / "qorv/root";
+  const char* home = std::getenv("HOME");
+  return std::filesystem::path(home && *home ? home : "/tmp") / ".local/share/qorv/root";
+}
+
+void CreateEmptyFileIfMissing(const std::filesystem::path& file) {
+  FileDescriptor fd(::open(file.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644));
+}
+
+void AddDriveIfMissing(const std::filesystem::path& drives, const char* letter, const char* value) {
+  for (const auto& [key, _] : ReadIniFileAt(drives)) {
+    if (SameIniKey(key, letter)) return;
+  }
+  (void)UpdateIniFileAt(drives, letter, value);
+}
+
+// Idempotent, so two processes filling in one new root at once both succeed.
+void FillInRoot(const std::filesystem::path& root) {
+  std::error_code ignored;
+  std::filesystem::create_directories(root / "registry", ignored);
+  auto drives = root / kDrivesFile;
+  AddDriveIfMissing(drives, "C", "fixed,drive_c");
+  AddDriveIfMissing(drives, "D", "absent");
+  AddDriveIfMissing(drives, "E", "absent");
+  CreateEmptyFileIfMissing(root / kDevicesFile);
+  DriveMapping c = ReadDriveMapping('C');
+  if (c.Kind != DriveKind::Fixed || c.Folder.empty()) return;
+  for (const char* folder : {"Windows/System32", "Windows/Temp", "Windows/Fonts", "Users/Public/Desktop"}) {
+    std::filesystem::create_directories(c.Folder / folder, ignored);
+  }
+}
+
+struct RootState {
+  std::mutex Lock;
+  std::set<std::filesystem::path> FilledIn;  // roots set up by this process
+  std::filesystem::path CodePageRoot;        // root whose code page is cached
+  UINT CodePage = 0;
+};
+
+RootState& State() {
+  static RootState* state = new RootState;  // never destroyed: used from static destructors
+  return *state;
+}
+
+std::optional<DriveKind> ParseDriveKind(const std::string& text) {
+  if (SameIniKey(text, "fixed")) return DriveKind::Fixed;
+  if (SameIniKey(text, "cdrom")) return DriveKind::Cdrom;
+  if (SameIniKey(text, "removable")) return DriveKind::Removable;
+  if (SameIniKey(text, "absent")) return DriveKind::Absent;
+  return std::nullopt;
+}
+
+const char* DriveKindName(DriveKind kind) {
+  switch (kind) {
+    case DriveKind::Fixed: return "fixed";
+    case DriveKind::Cdrom: return "cdrom";
+    case DriveKind::Removable: return "removable";
+    case DriveKind::Absent: return "absent";
+  }
+  return "absent";
+}
+
+std::string PortKey(int portNumber) { return "COM" + std::to_string(portNumber); }
+
+bool IsDriveLetter(char letter) { return (letter >= 'A' && letter <= 'Z') || (letter >= 'a' && letter <= 'z'); }
+
+}  // namespace
+
+std::filesystem::path SystemRootPath() {
+  auto root = RootFromEnvironment();
+  auto& state = State();
+  {
+    std::lock_guard guard(state.Lock);
+    if (state.FilledIn.count(root)) return root;
+    state.FilledIn.insert(root);
+  }
+  FillInRoot(root);
+  return root;
+}
+
+std::vector<std::pair<std::string, std::string>> ReadIniEntries(const std::string& fileName) {
+  return ReadIniFileAt(SystemRootPath() / fileName);
+}
+
+std::optional<std::string> ReadIniValue(const std::string& fileName, const std::string& key) {
+  for (const auto& [name, value] : ReadIniEntries(fileName)) {
+    if (SameIniKey(name, key)) return value;
+  }
+  return std::nullopt;
+}
+
+bool WriteIniValue(const std::string& fileName, const std::string& key, const std::string& value) {
+  return UpdateIniFileAt(SystemRootPath() / fileName, key, value);
+}
+
+bool RemoveIniValue(const std::string& fileName, const std::string& key) {
+  return UpdateIniFileAt(SystemRootPath() / fileName, key, std::nullopt);
+}
+
+std::optional<std::string> ReadDeviceMapping(int portNumber) {
+  if (portNumber <= 0) return std::nullopt;
+  auto value = ReadIniValue(kDevicesFile, PortKey(portNumber));
+  if (value && value->empty()) return std::nullopt;
+  return value;
+}
+
+bool WriteDeviceMapping(int portNumber, const std::string& target) {
+  if (portNumber <= 0 || target.empty()) return FailWith(ERROR_INVALID_PARAMETER);
+  return WriteIniValue(kDevicesFile, PortKey(portNumber), target);
+}
+
+bool RemoveDeviceMapping(int portNumber) {
+  if (portNumber <= 0) return FailWith(ERROR_INVALID_PARAMETER);
+  return RemoveIniValue(kDevicesFile, PortKey(portNumber));
+}
+
+DriveMapping ReadDriveMapping(char letter) {
+  DriveMapping mapping;
+  if (!IsDriveLetter(letter)) return mapping;
+  auto root = SystemRootPath();
+  auto value = ReadIniValue(kDrivesFile, std::string(1, letter));
+  if (!value) return mapping;
+  auto comma = value->find(',');
+  auto kind = ParseDriveKind(value->substr(0, comma));
+  if (!kind || *kind == DriveKind::Absent) return mapping;
+  mapping.Kind = *kind;
+  if (comma == std::string::npos || comma + 1 == value->size()) return mapping;
+  std::filesystem::path folder = value->substr(comma + 1);
+  mapping.Folder = folder.is_absolute() ? folder : root / folder;
+  return mapping;
+}
+
+bool ConfigureDrive(char letter, const std::filesystem::path& folder, DriveKind kind) {
+  if (!IsDriveLetter(letter)) return FailWith(ERROR_INVALID_DRIVE);
+  std::string value = DriveKindName(kind);
+  if (kind != DriveKind::Absent && !folder.empty()) value += "," + folder.string();
+  if (kind == DriveKind::Fixed && !folder.empty()) {
+    std::error_code ignored;
+    std::filesystem::create_directories(folder.is_absolute() ? folder : SystemRootPath() / folder, ignored);
+  }
+  char upper = static_cast<char>(letter >= 'a' ? letter - 32 : letter);
+  return WriteIniValue(kDrivesFile, std::string(1, upper), value);
+}
+
+std::string WindowsFolder() { return "C:\\Windows"; }
+std::string SystemFolder() { return "C:\\Windows\\System32"; }
+std::string TempFolder() { return "C:\\Windows\\Temp"; }
+std::string FontFolder() { return "C:\\Windows\\Fonts"; }
+std::string DesktopFolder() { return "C:\\Users\\Public\\Desktop"; }
+std::filesystem::path RegistryFolder() { return SystemRootPath() / "registry"; }
+
+UINT ConfiguredAnsiCodePage() {
+  auto root = SystemRootPath();
+  auto& state = State();
+  {
+    std::lock_guard guard(state.Lock);
+    if (state.CodePageRoot == root && state.CodePage != 0) return state.CodePage;
+  }
+  UINT codePage = kDefaultAnsiCodePage;
+  if (auto value = ReadIniValue(kSystemFile, "AnsiCodePage")) {
+    char* end = nullptr;
+    unsigned long parsed = std::strtoul(value->c_str(), &end, 10);
+    if (end && *end == '\0' && parsed > 0 && parsed < 65536) codePage = static_cast<UINT>(parsed);
+  }
+  std::lock_guard guard(state.Lock);
+  state.CodePageRoot = root;
+  state.CodePage = codePage;
+  return codePage;
+}
+
+bool SetConfiguredAnsiCodePage(UINT codePage) {
+  if (codePage == 0 || codePage >= 65536) return FailWith(ERROR_INVALID_PARAMETER);
+  if (!WriteIniValue(kSystemFile, "AnsiCodePage", std::to_string(codePage))) return false;
+  auto root = SystemRootPath();
+  auto& state = State();
+  std::lock_guard guard(state.Lock);
+  state.CodePageRoot = root;
+  state.CodePage = codePage;
+  return true;
+}
+
+}  // namespace qorv::platform
