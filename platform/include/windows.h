@@ -9,3 +9,4 @@
 #include "timing.h"
 #include "winerror.h"
 #include "wintypes.h"
+#include "winuser.h"
