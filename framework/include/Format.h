@@ -20,6 +20,7 @@
 #include <string>
 #include <string_view>
 #include <type_traits>
+#include <utility>
 
 class FormatArg {
  public:
@@ -31,7 +32,7 @@ class FormatArg {
     if constexpr (std::is_unsigned_v<T> && sizeof(T) >= 8) unsigned64_ = true;
   }
   FormatArg(const char* text) : kind_(Kind::Text), text_(text ? text : "") {}  // NOLINT
-  FormatArg(const std::string& text) : kind_(Kind::Text), text_(text) {}       // NOLINT
+  FormatArg(std::string text) : kind_(Kind::Text), text_(std::move(text)) {}   // NOLINT
   FormatArg(std::string_view text) : kind_(Kind::Text), text_(text) {}         // NOLINT
 
   Kind GetKind() const { return kind_; }
@@ -45,7 +46,7 @@ class FormatArg {
   std::int64_t integer_ = 0;
   bool wide_ = false;
   bool unsigned64_ = false;
-  std::string_view text_;
+  std::string text_;  // owned, so an argument list may outlive the texts it was made from
 };
 
 std::string Format(std::string_view format, std::initializer_list<FormatArg> args);
