@@ -93,4 +93,8 @@ namespace qorv::platform {
 // The module that contains the given code or data address (dladdr). A shared
 // library passes the address of one of its own symbols to find its own handle.
 HMODULE ModuleFromAddress(const void* address);
+template <class Result, class... Args>
+HMODULE ModuleFromAddress(Result (*function)(Args...)) {
+  return ModuleFromAddress(reinterpret_cast<const void*>(function));
+}
 }  // namespace qorv::platform
