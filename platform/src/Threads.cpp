@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "KernelObject.h"
+#include "MessageQueue.h"
 #include "synch.h"
 #include "winerror.h"
 
@@ -81,6 +82,9 @@ HANDLE WINAPI CreateThread(LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_START_ROUTINE
       } catch (const ThreadExitRequest& exit) {
         code = exit.code;
       }
+      // As on Windows, the thread's windows and queue go before its handle is
+      // signalled, and senders still waiting on it are released.
+      ReleaseThreadQueue();
       std::lock_guard guard(WaitLock());
       object->FinishLocked(code);
     }).detach();
