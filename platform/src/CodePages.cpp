@@ -192,7 +192,14 @@ std::optional<Narrowed> Narrow(UINT codePage, const char16_t* s, size_t n, char 
       AppendUtf8(out.Text, valid ? cp : kReplacement);
       continue;
     }
-    auto it = (valid && cp < 0x10000) ? table->FromWide.find(static_cast<char16_t>(cp)) : table->FromWide.end();
+    // Single-byte code pages take UTF-16 unit by unit, as Windows does: a
+    // character beyond U+FFFF becomes two default characters.
+    if (!valid || cp >= 0x10000) {
+      out.Text.append(cp >= 0x10000 ? 2 : 1, defaultChar);
+      out.UsedDefault = true;
+      continue;
+    }
+    auto it = table->FromWide.find(static_cast<char16_t>(cp));
     if (it == table->FromWide.end()) {
       out.Text += defaultChar;
       out.UsedDefault = true;

@@ -117,15 +117,14 @@ std::string LibraryPathFor(const std::string& name) {
     auto mapped = WindowsToLinuxPath(name);
     return mapped ? mapped->string() : name;
   }
-  std::vector<std::string> folders;
   std::string program = ProgramPath();
-  if (auto slash = program.rfind('/'); slash != std::string::npos) folders.push_back(program.substr(0, slash));
-  for (const auto& windowsFolder : {SystemFolder(), WindowsFolder(), CurrentWindowsDirectory()}) {
-    if (auto mapped = WindowsToLinuxPath(windowsFolder)) folders.push_back(mapped->string());
-  }
-  for (const auto& folder : folders) {
-    std::string candidate = folder + "/" + AnsiToUtf8(name);
+  if (auto slash = program.rfind('/'); slash != std::string::npos) {
+    std::string candidate = program.substr(0, slash + 1) + AnsiToUtf8(name);
     if (FileExists(candidate)) return candidate;
+  }
+  for (const auto& folder : {SystemFolder(), WindowsFolder(), CurrentWindowsDirectory()}) {
+    auto mapped = WindowsToLinuxPath(folder + "\\" + name);
+    if (mapped && FileExists(mapped->string())) return mapped->string();
   }
   return name;
 }
