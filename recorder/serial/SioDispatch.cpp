@@ -145,7 +145,11 @@ int TSioBaseDispatcher::OpenDevice(const char* name, DWORD baud, int parity, int
   if (!RtsHandshake) DriveRts((flags & OpenFlagRtsOn) != 0);
 
   ScanPosition = 0;
-  AvailNotifiedAt = 0;
+  AvailNotifiedAt = NoRingPosition;
+  {
+    TSioLock inputLock(InputLock);
+    ScanBacklog = 0;
+  }
   DropAllTriggers();
   ClearStatusHits();
   {

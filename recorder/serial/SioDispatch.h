@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "SioDispatchLock.h"
 #include "SioMisc.h"
 #include "windows.h"
 
@@ -30,6 +31,8 @@ constexpr DWORD InputRingSize = 8192;
 // OpenDevice's result when the device layer could not make its read event.
 constexpr LONG ecDispatcherOutOfMemory = -8;
 constexpr DWORD MaxPatternLength = 22;
+// An input-ring index that no byte has: no avail message sent yet.
+constexpr DWORD NoRingPosition = InputRingSize;
 constexpr DWORD MaxTraceCapacity = 4000000;
 
 // Trigger messages; lParam carries DispatcherHandle in its high word.
@@ -366,7 +369,11 @@ class TSioBaseDispatcher {
   DWORD NextTriggerHandle = 1;
   DWORD LengthTrigger = 0;
   DWORD ScanPosition = 0;
-  DWORD AvailNotifiedAt = 0;
+  // Bytes put into the ring and not yet run through the data triggers
+  // (InputLock). A ring filled exactly from ScanPosition has its head back at
+  // ScanPosition, so the position alone cannot tell "all new" from "none".
+  DWORD ScanBacklog = 0;
+  DWORD AvailNotifiedAt = NoRingPosition;
   bool StatusHitThisPass = false;
   bool HandlerService = false;
   bool PortHandlerActive = false;

@@ -214,8 +214,11 @@ bool TSioBaseDispatcher::MatchDataByte(TDataTrigger& trigger, BYTE c) {
       DWORD p = trigger.MatchState[k];
       if (trigger.Pattern[p] == c) {
         if (p == length - 1) {
+          // A complete match ends every partial one, and the byte that
+          // completed it starts none: matches never overlap.
           std::fill(std::begin(trigger.MatchState), std::end(trigger.MatchState), 0);
           matched = true;
+          break;
         } else {
           trigger.MatchState[k] = p + 1;
         }
@@ -244,18 +247,16 @@ DWORD TSioBaseDispatcher::UptoPosition(DWORD position, DWORD back) {
 bool TSioBaseDispatcher::CheckDataMatch() {
   bool result = true;
   DWORD i = ScanPosition;
-  DWORD head;
-  {
-    TSioLock lock(InputLock);
-    if (InputRing == nullptr) return false;
-    head = InHead;
-  }
-  while (i != head) {
+  bool scanned = false;
+  for (;;) {
     BYTE c;
     {
       TSioLock lock(InputLock);
+      if (InputRing == nullptr || ScanBacklog == 0) break;
+      --ScanBacklog;
       c = InputRing[i];
     }
+    scanned = true;
     bool anyMatch = false;
     DWORD longest = 0;
     DWORD lengthTrigger;
@@ -312,7 +313,10 @@ bool TSioBaseDispatcher::CheckDataMatch() {
     TSioLock lock(StateLock);
     lengthTrigger = LengthTrigger;
   }
-  if (lengthTrigger != 0 && AvailNotifiedAt != i && waiting >= lengthTrigger) {
+  // New bytes after a whole ring's worth end where the last avail did; they
+  // still deserve their message.
+  bool newPosition = AvailNotifiedAt != i || scanned;
+  if (lengthTrigger != 0 && newPosition && waiting >= lengthTrigger) {
     if (LogActive) AddLogEntry(LogTrigger, SubAvail, waiting, nullptr, 0);
     result = NotifyHandlers(msgTriggerAvail, waiting, 0);
     AvailNotifiedAt = i;
@@ -406,6 +410,7 @@ int TSioBaseDispatcher::ReadIntoRing(DWORD count) {
     got = 0;
   }
   DWORD n = std::min(static_cast<DWORD>(got), count);
+  ScanBacklog += n;
   if (LogActive) AddLogEntry(LogDispatch, SubReadCom, n, &InputRing[InHead], n);
   InHead += n;
   return static_cast<int>(n);
@@ -446,6 +451,12 @@ bool TSioBaseDispatcher::FillInputRing() {
   if (second != 0) {
     ReadIntoRing(second);
     InputFull = InHead == InTail;
+  }
+  if (ScanBacklog > InputRingSize) {
+    // More arrived than the ring holds since the last scan: only the bytes
+    // still in the ring can be scanned.
+    ScanBacklog = InputRingSize;
+    ScanPosition = InHead;
   }
   return true;
 }
