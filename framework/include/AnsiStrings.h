@@ -1,0 +1,11 @@
+// Texts in the framework are 8-bit strings in the system's ANSI code page
+// (1256 for Persian), as the forms and the installer keep them; drawing and
+// the stored form descriptions use UTF-8. These convert between the two.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// Characters the ANSI code page lacks become '?'.
+std::string Utf8ToAnsi(std::string_view utf8);
+std::string AnsiToUtf8(std::string_view ansi);

@@ -1,0 +1,28 @@
+// A progress bar from Min to Max; Smooth draws one continuous bar.
+#pragma once
+
+#include "Controls.h"
+
+class TProgressBar : public TWinControl {
+ public:
+  explicit TProgressBar(TComponent* owner);
+
+  int Min() const { return min_; }
+  int Max() const { return max_; }
+  int Position() const { return position_; }
+  void SetMin(int value);
+  void SetMax(int value);
+  // Kept within Min..Max.
+  void SetPosition(int value);
+  void StepBy(int delta) { SetPosition(position_ + delta); }
+  void StepIt() { StepBy(Step); }
+  bool Smooth = false;
+  int Step = 10;
+
+  void PaintControl(TCanvas& canvas) override;
+
+ private:
+  int min_ = 0;
+  int max_ = 100;
+  int position_ = 0;
+};

@@ -1,0 +1,45 @@
+#include "ActiveForm.h"
+
+#include <cstdio>
+#include <mutex>
+#include <string>
+
+namespace {
+
+LRESULT CALLBACK ParkingWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  return DefWindowProcA(hwnd, message, wParam, lParam);
+}
+
+const char* ParkingClassName() {
+  static std::string name = [] {
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "QorvFramework.Parking.%p", reinterpret_cast<void*>(&ParkingWindowProc));
+    return std::string(buffer);
+  }();
+  return name.c_str();
+}
+
+}  // namespace
+
+TActiveForm::TActiveForm(TComponent* owner) : TCustomForm(owner) {
+  BorderStyle = bsNone;
+  static std::once_flag once;
+  std::call_once(once, [] {
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = ParkingWindowProc;
+    wc.lpszClassName = ParkingClassName();
+    RegisterClassA(&wc);
+  });
+  parking_ = CreateWindowExA(0, ParkingClassName(), "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+}
+
+TActiveForm::~TActiveForm() {
+  // The form's own window goes first, while the form is still whole.
+  DestroyHandle();
+  if (parking_) DestroyWindow(parking_);
+}
+
+void TActiveForm::SiteIn(HWND host) {
+  site_ = host;
+  if (HandleAllocated()) ::SetParent(Handle(), host ? host : parking_);
+}

@@ -1,0 +1,93 @@
+#include "Application.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "Dialogs.h"
+#include "GuiBackend.h"
+
+namespace {
+
+// The application lives as long as the module; it is never freed, so forms
+// that outlive static destruction never reach a dead object.
+TApplication* MakeApplication() { return new TApplication(nullptr); }
+
+}  // namespace
+
+TApplication* Application = MakeApplication();
+
+TApplication::TApplication(TComponent* owner) : TComponent(owner) {}
+
+TApplication::~TApplication() = default;
+
+void TApplication::Initialize() { qorv::framework::Backend(); }
+
+bool TApplication::Headless() const { return qorv::framework::Backend().IsHeadless(); }
+
+void TApplication::Run() {
+  if (mainForm_ && !terminated_) mainForm_->Show();
+  while (!terminated_) HandleMessage();
+}
+
+void TApplication::Terminate() {
+  if (terminated_) return;
+  terminated_ = true;
+  PostQuitMessage(0);
+}
+
+bool TApplication::ProcessMessage() {
+  MSG msg;
+  if (!PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) return false;
+  if (msg.message == WM_QUIT) {
+    terminated_ = true;
+    return true;
+  }
+  TranslateMessage(&msg);
+  DispatchMessageA(&msg);
+  return true;
+}
+
+void TApplication::ProcessMessages() {
+  while (ProcessMessage()) {
+  }
+}
+
+void TApplication::HandleMessage() {
+  MSG msg;
+  BOOL got = GetMessageA(&msg, nullptr, 0, 0);
+  if (got == 0) {
+    terminated_ = true;
+    return;
+  }
+  if (got < 0) return;
+  TranslateMessage(&msg);
+  DispatchMessageA(&msg);
+}
+
+void TApplication::HandleException(const std::exception& error) {
+  if (OnException) {
+    OnException(this, error);
+    return;
+  }
+  ShowException(error);
+}
+
+void TApplication::ShowException(const std::exception& error) {
+  std::string text = error.what();
+  // The standard box ends the message with a full stop, as the original did.
+  if (!text.empty() && static_cast<unsigned char>(text.back()) > '.') text += '.';
+  MessageBox(text, Title, MB_OK | MB_ICONSTOP);
+}
+
+void TApplication::AddForm(TCustomForm* form) { forms_.push_back(form); }
+
+void TApplication::RemoveForm(TCustomForm* form) {
+  forms_.erase(std::remove(forms_.begin(), forms_.end(), form), forms_.end());
+  if (mainForm_ == form) mainForm_ = nullptr;
+  if (activeForm_ == form) activeForm_ = nullptr;
+}
+
+void TApplication::Reset() {
+  terminated_ = false;
+  mainForm_ = nullptr;
+}

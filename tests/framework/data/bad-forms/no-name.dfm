@@ -1,0 +1,2 @@
+object : TForm1
+end
