@@ -263,8 +263,7 @@ int WINAPI GetClassNameA(HWND hWnd, LPSTR lpClassName, int nMaxCount);
 // Fails with 1411 for an unknown class, 1400 for a bad parent, and
 // ERROR_TLW_WITH_WSCHILD (1406) for WS_CHILD without a parent.
 HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindowName, DWORD dwStyle, int X, int Y,
-                            int nWidth, int nHeight, HWND hWndParent, HMENU hMenu, HINSTANCE hInstance,
-                            LPVOID lpParam);
+                            int nWidth, int nHeight, HWND hWndParent, HMENU hMenu, HINSTANCE hInstance, LPVOID lpParam);
 // Only the owner thread may destroy (else ERROR_ACCESS_DENIED). Owned windows
 // go first; then WM_DESTROY to the window and its children (parent first) and
 // WM_NCDESTROY (children first). Messages posted to the window are dropped;

@@ -123,9 +123,11 @@ BOOL WINAPI TranslateMessage(const MSG* lpMsg) {
   bool control = (queue->keys[VK_CONTROL] & 0x80) && message == WM_KEYDOWN;
   char character = CharacterOfKey(lpMsg->wParam, shift, control);
   if (character == 0) return TRUE;
-  MSG charMsg{lpMsg->hwnd,        message == WM_KEYDOWN ? WM_CHAR : WM_SYSCHAR,
+  MSG charMsg{lpMsg->hwnd,
+              message == WM_KEYDOWN ? WM_CHAR : WM_SYSCHAR,
               static_cast<WPARAM>(static_cast<unsigned char>(character)),
-              lpMsg->lParam,      lpMsg->time,
+              lpMsg->lParam,
+              lpMsg->time,
               lpMsg->pt};
   // The character is read next, before anything posted after the key.
   std::lock_guard guard(WaitLock());
@@ -237,8 +239,7 @@ DWORD WINAPI MsgWaitForMultipleObjects(DWORD nCount, const HANDLE* pHandles, BOO
   if (fWaitAll) objects.push_back(queue);  // all handles and input together
   for (;;) {
     auto until = deadline;
-    if (auto timerDue = queue->NextTimerDueLocked(filter); timerDue && (!until || *timerDue < *until))
-      until = timerDue;
+    if (auto timerDue = queue->NextTimerDueLocked(filter); timerDue && (!until || *timerDue < *until)) until = timerDue;
     DWORD result = fWaitAll ? WaitOnObjects(lock, objects, true, until)
                             : WaitOnObjects(lock, objects, false, until, queue.get(), WAIT_OBJECT_0 + nCount);
     if (result != WAIT_TIMEOUT) return result;

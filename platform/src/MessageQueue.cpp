@@ -273,8 +273,7 @@ bool WaitForInputLocked(std::unique_lock<std::mutex>& lock, MessageQueue& queue,
   constexpr DWORD kInput = 1;
   for (;;) {
     auto until = deadline;
-    if (auto timerDue = queue.NextTimerDueLocked(filter); timerDue && (!until || *timerDue < *until))
-      until = timerDue;
+    if (auto timerDue = queue.NextTimerDueLocked(filter); timerDue && (!until || *timerDue < *until)) until = timerDue;
     if (WaitOnObjects(lock, {}, false, until, &queue, kInput) == kInput) return true;
     if (deadline && WaitClock::now() >= *deadline) return false;
   }

@@ -62,7 +62,8 @@ std::optional<LONG_PTR> AccessValue(HWND hWnd, int index, std::size_t size, std:
       if (newValue) window->instance = reinterpret_cast<HINSTANCE>(*newValue);
       break;
     case GWL_HWNDPARENT:
-      old = reinterpret_cast<LONG_PTR>(window->parent && window->parent != HWND_MESSAGE ? window->parent : window->owner);
+      old =
+          reinterpret_cast<LONG_PTR>(window->parent && window->parent != HWND_MESSAGE ? window->parent : window->owner);
       if (newValue && window->parent == nullptr) window->owner = reinterpret_cast<HWND>(*newValue);
       break;
     case GWL_ID:

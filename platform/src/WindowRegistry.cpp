@@ -97,8 +97,16 @@ void UnlinkWindowLocked(Window& window) {
   if (window.dead) return;
   window.dead = true;
   auto& user = User();
-  user.windows.erase(window.handle);
-  auto drop = [&](std::vector<HWND>& list) { list.erase(std::remove(list.begin(), list.end(), window.handle), list.end()); };
+  // The table and the queue hold the last references; keep the window alive
+  // until this function is done with it.
+  std::shared_ptr<Window> keepAlive;
+  if (auto it = user.windows.find(window.handle); it != user.windows.end()) {
+    keepAlive = std::move(it->second);
+    user.windows.erase(it);
+  }
+  auto drop = [&](std::vector<HWND>& list) {
+    list.erase(std::remove(list.begin(), list.end(), window.handle), list.end());
+  };
   if (window.parent == nullptr) {
     drop(user.topLevel);
   } else if (auto parent = FindWindowLocked(window.parent)) {
@@ -108,8 +116,11 @@ void UnlinkWindowLocked(Window& window) {
   if (!window.queue) return;
   MessageQueue& queue = *window.queue;
   auto& windows = queue.windows;
-  windows.erase(std::remove_if(windows.begin(), windows.end(), [&](auto& w) { return w.get() == &window; }),
-                windows.end());
+  auto owned = std::find_if(windows.begin(), windows.end(), [&](auto& w) { return w.get() == &window; });
+  if (owned != windows.end()) {
+    if (!keepAlive) keepAlive = std::move(*owned);
+    windows.erase(owned);
+  }
   auto& posted = queue.posted;
   posted.erase(std::remove_if(posted.begin(), posted.end(), [&](const MSG& m) { return m.hwnd == window.handle; }),
                posted.end());
@@ -138,7 +149,8 @@ using namespace qorv::platform;
 ATOM WINAPI RegisterClassA(const WNDCLASSA* lpWndClass) {
   if (lpWndClass == nullptr || lpWndClass->lpfnWndProc == nullptr || lpWndClass->lpszClassName == nullptr ||
       IsAtomName(lpWndClass->lpszClassName) || lpWndClass->lpszClassName[0] == '\0' || lpWndClass->cbWndExtra < 0 ||
-      lpWndClass->cbClsExtra < 0 || lpWndClass->cbWndExtra > kMaxExtraBytes || lpWndClass->cbClsExtra > kMaxExtraBytes) {
+      lpWndClass->cbClsExtra < 0 || lpWndClass->cbWndExtra > kMaxExtraBytes ||
+      lpWndClass->cbClsExtra > kMaxExtraBytes) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return 0;
   }

@@ -129,15 +129,15 @@ BOOL WINAPI SetWindowPos(HWND hWnd, HWND hWndInsertAfter, int X, int Y, int cx, 
   }
   if (moved) SendTo(hWnd, WM_MOVE, 0, MAKELPARAM(static_cast<WORD>(rect.left), static_cast<WORD>(rect.top)));
   if (sized)
-    SendTo(hWnd, WM_SIZE, SIZE_RESTORED,
-           MAKELPARAM(static_cast<WORD>(Width(rect)), static_cast<WORD>(Height(rect))));
+    SendTo(hWnd, WM_SIZE, SIZE_RESTORED, MAKELPARAM(static_cast<WORD>(Width(rect)), static_cast<WORD>(Height(rect))));
   if (uFlags & SWP_SHOWWINDOW) ShowWindow(hWnd, SW_SHOWNA);
   if (uFlags & SWP_HIDEWINDOW) ShowWindow(hWnd, SW_HIDE);
   return TRUE;
 }
 
 BOOL WINAPI MoveWindow(HWND hWnd, int X, int Y, int nWidth, int nHeight, BOOL bRepaint) {
-  return SetWindowPos(hWnd, nullptr, X, Y, nWidth, nHeight, SWP_NOZORDER | SWP_NOACTIVATE | (bRepaint ? 0 : SWP_NOREDRAW));
+  return SetWindowPos(hWnd, nullptr, X, Y, nWidth, nHeight,
+                      SWP_NOZORDER | SWP_NOACTIVATE | (bRepaint ? 0 : SWP_NOREDRAW));
 }
 
 BOOL WINAPI GetClientRect(HWND hWnd, LPRECT lpRect) {
