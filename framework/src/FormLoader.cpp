@@ -74,7 +74,7 @@ void CreateChildren(const TFormNode& node, TControl* enclosing, TLoadState& stat
       throw EReadError(child.Line, "field " + child.Name + " of the form is not of class " + child.ClassName);
     }
     ApplyProperties(*component, *cls, child, state);
-    CreateChildren(child, control ? control : enclosing, state);
+    CreateChildren(child, control, state);
   }
 }
 
