@@ -154,6 +154,8 @@ HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindow
   std::shared_ptr<Window> window;
   {
     std::lock_guard guard(WaitLock());
+    // The desktop as parent or owner means none.
+    if (hWndParent == User().desktop->handle && !(dwStyle & WS_CHILD)) hWndParent = nullptr;
     auto windowClass = FindClassLocked(lpClassName);
     if (!windowClass) {
       SetLastError(ERROR_CLASS_DOES_NOT_EXIST);

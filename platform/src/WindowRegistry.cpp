@@ -81,7 +81,8 @@ bool IsVisibleLocked(const Window& window) {
   const Window* current = &window;
   for (;;) {
     if (!(current->style & WS_VISIBLE)) return false;
-    if (current->parent == nullptr || current->parent == HWND_MESSAGE) return true;
+    if (current->parent == HWND_MESSAGE) return false;  // message-only windows are never shown
+    if (current->parent == nullptr) return true;
     auto parent = FindWindowLocked(current->parent);
     if (!parent) return true;
     current = parent.get();

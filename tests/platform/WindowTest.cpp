@@ -67,22 +67,36 @@ TEST(PlatformWindowClass, RegistrationRulesAndErrors) {
 }
 
 TEST(PlatformWindowCreate, SendsCreationMessagesInOrder) {
+  static void* createParams;
+  static int createdX;
+  SetTestHook([](HWND, UINT msg, WPARAM, LPARAM lParam, LRESULT*) {
+    if (msg == WM_CREATE) {
+      auto* create = reinterpret_cast<const CREATESTRUCTA*>(lParam);
+      createParams = create->lpCreateParams;
+      createdX = create->x;
+    }
+    return false;
+  });
   TestLog().Clear();
   RegisterTestClass();
   static int marker;
   HWND window =
       CreateWindowExA(0, "QorvTestWindow", "Title", WS_VISIBLE, 5, 6, 70, 80, nullptr, nullptr, nullptr, &marker);
+  SetTestHook(nullptr);
   ASSERT_NE(window, nullptr);
   EXPECT_EQ(MessagesOf(window), (std::vector<UINT>{WM_NCCREATE, WM_CREATE, WM_SIZE, WM_MOVE, WM_SHOWWINDOW}));
-  auto entries = TestLog().Entries();
-  auto* create = reinterpret_cast<CREATESTRUCTA*>(entries[0].lParam);
-  (void)create;  // points to the creator's frame; checked through what it carried:
+  EXPECT_EQ(createParams, &marker);
+  EXPECT_EQ(createdX, 5);
+  EXPECT_EQ(TestLog().Entries()[2].lParam, MAKELPARAM(70, 80));
   char title[16];
   EXPECT_EQ(GetWindowTextA(window, title, sizeof title), 5);
   EXPECT_STREQ(title, "Title");
-  EXPECT_EQ(entries[2].lParam, MAKELPARAM(70, 80));
   EXPECT_TRUE(IsWindowVisible(window));
+  // A message-only window is never visible, whatever its style.
+  HWND messageOnly = CreateTestWindow(HWND_MESSAGE, WS_VISIBLE);
+  EXPECT_FALSE(IsWindowVisible(messageOnly));
   DestroyWindow(window);
+  DestroyWindow(messageOnly);
 }
 
 // A procedure refusing WM_NCCREATE or WM_CREATE ends the creation cleanly.
