@@ -3,7 +3,7 @@
 //
 // A completing thread stores the status and count atomically, then wakes every
 // thread blocked in GetOverlappedResult through one process-wide condition, and
-// finally sets the record's event. Waiting on the condition rather than on the
+// sets the record's event. Waiting on the condition rather than on the
 // event keeps a waiter correct when the record has no event or when the event is
 // shared with other records.
 #include <atomic>
@@ -32,9 +32,9 @@ CompletionSignal& Completions() {
 
 std::atomic_ref<ULONG_PTR> Field(ULONG_PTR& field) { return std::atomic_ref<ULONG_PTR>(field); }
 
-void SetEventOf(const OVERLAPPED* overlapped) {
-  if (overlapped->hEvent == nullptr) return;
-  if (auto event = LookupHandleAs<SignalFlag>(overlapped->hEvent)) event->Set();
+std::shared_ptr<SignalFlag> EventOf(const OVERLAPPED* overlapped) {
+  if (overlapped->hEvent == nullptr) return nullptr;
+  return LookupHandleAs<SignalFlag>(overlapped->hEvent);
 }
 
 }  // namespace
@@ -43,35 +43,42 @@ namespace qorv::platform {
 
 void CompleteOverlapped(OVERLAPPED* overlapped, DWORD error, DWORD count) {
   if (overlapped == nullptr) return;
+  // Once the status is stored the owner may free the record, so its event is
+  // found first.
+  auto event = EventOf(overlapped);
   auto& signal = Completions();
   {
-    // The count is stored before the status, which is what readers test.
+    // The event is set under the same lock, so GetOverlappedResult never sees
+    // the operation finished before its event is set: a caller that resets the
+    // event after the result cannot have it set again behind its back.
     std::lock_guard guard(signal.lock);
     Field(overlapped->InternalHigh).store(count);
     Field(overlapped->Internal).store(error);
+    if (event) event->Set();
   }
   signal.completed.notify_all();
-  SetEventOf(overlapped);
 }
 
 void StartOverlapped(OVERLAPPED* overlapped) {
   if (overlapped == nullptr) return;
   Field(overlapped->InternalHigh).store(0);
   Field(overlapped->Internal).store(STATUS_PENDING);
-  if (overlapped->hEvent == nullptr) return;
-  if (auto event = LookupHandleAs<SignalFlag>(overlapped->hEvent)) event->Reset();
+  if (auto event = EventOf(overlapped)) event->Reset();
 }
 
 ULONG_PTR OverlappedStatus(const OVERLAPPED* overlapped) {
   return std::atomic_ref<ULONG_PTR>(const_cast<OVERLAPPED*>(overlapped)->Internal).load();
 }
 
-// Blocks until the operation of `overlapped` is no longer pending.
-void WaitForCompletion(const OVERLAPPED* overlapped) {
+bool IsCompleted(const OVERLAPPED* overlapped, bool wait) {
   auto& signal = Completions();
   std::unique_lock lock(signal.lock);
-  signal.completed.wait(lock, [&] { return OverlappedStatus(overlapped) != STATUS_PENDING; });
+  auto done = [&] { return OverlappedStatus(overlapped) != STATUS_PENDING; };
+  if (wait) signal.completed.wait(lock, done);
+  return done();
 }
+
+void WaitForCompletion(const OVERLAPPED* overlapped) { IsCompleted(overlapped, true); }
 
 }  // namespace qorv::platform
 
@@ -79,10 +86,7 @@ BOOL WINAPI GetOverlappedResult(HANDLE hFile, LPOVERLAPPED lpOverlapped, LPDWORD
                                 BOOL bWait) {
   if (lpOverlapped == nullptr || lpNumberOfBytesTransferred == nullptr) return FailWith(ERROR_INVALID_PARAMETER);
   if (!LookupHandleAs<IoObject>(hFile)) return FailWith(ERROR_INVALID_HANDLE);
-  if (OverlappedStatus(lpOverlapped) == STATUS_PENDING) {
-    if (!bWait) return FailWith(ERROR_IO_INCOMPLETE);
-    WaitForCompletion(lpOverlapped);
-  }
+  if (!IsCompleted(lpOverlapped, bWait != FALSE)) return FailWith(ERROR_IO_INCOMPLETE);
   auto status = static_cast<DWORD>(OverlappedStatus(lpOverlapped));
   *lpNumberOfBytesTransferred = static_cast<DWORD>(Field(lpOverlapped->InternalHigh).load());
   if (status != ERROR_SUCCESS) return FailWith(status);

@@ -4,6 +4,8 @@
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -87,6 +89,13 @@ TtyDevice::TtyDevice(FileDescriptor device, FileDescriptor wake) : device_(std::
   shadow_.fDtrControl = DTR_CONTROL_ENABLE;
   shadow_.fRtsControl = RTS_CONTROL_ENABLE;
   shadow_.fTXContinueOnXoff = 1;
+  (void)tty::ReadState(fd, &shadow_);
+  struct stat status {};
+  // Unix98 pty slaves have majors 136-143; legacy BSD pty slaves major 3.
+  if (::fstat(fd, &status) == 0 && S_ISCHR(status.st_mode)) {
+    unsigned type = major(status.st_rdev);
+    pty_ = (type >= 136 && type <= 143) || type == 3;
+  }
 }
 
 TtyDevice::~TtyDevice() { Shutdown(); }
@@ -220,6 +229,11 @@ DWORD TtyDevice::ReadLineStateLocked(DCB* dcb) {
   if (int error = tty::ReadState(device_.Get(), dcb)) return ErrorOf(error);
   // CSTOPB means 1.5 or 2 stop bits; what was set says which.
   if (dcb->StopBits != ONESTOPBIT && shadow_.StopBits != ONESTOPBIT) dcb->StopBits = shadow_.StopBits;
+  // A pty has no wire and always reports 8 data bits without parity.
+  if (pty_) {
+    dcb->ByteSize = shadow_.ByteSize;
+    dcb->Parity = shadow_.Parity;
+  }
   return ERROR_SUCCESS;
 }
 
@@ -227,9 +241,18 @@ DWORD TtyDevice::WriteLineStateLocked(const DCB& dcb) {
   // Linux has no DSR output flow and no DTR handshake; accepting them would
   // report a flow control that never happens.
   if (dcb.fOutxDsrFlow || dcb.fDtrControl == DTR_CONTROL_HANDSHAKE) return ERROR_NOT_SUPPORTED;
-  if (int error = tty::WriteState(device_.Get(), dcb)) return ErrorOf(error);
-  shadow_ = dcb;
   int fd = device_.Get();
+  DCB before = shadow_;
+  if (int error = tty::ReadState(fd, &before)) return ErrorOf(error);
+  if (int error = tty::WriteState(fd, dcb)) return ErrorOf(error);
+  // A driver that cannot do the framing keeps its own silently; Windows
+  // drivers refuse such settings, so they are undone and refused here too.
+  DCB taken = dcb;
+  if (!pty_ && tty::ReadState(fd, &taken) == 0 && (taken.ByteSize != dcb.ByteSize || taken.Parity != dcb.Parity)) {
+    (void)tty::WriteState(fd, before);
+    return ERROR_INVALID_PARAMETER;
+  }
+  shadow_ = dcb;
   // A device without modem lines (a pty) has nothing to drive; that is no
   // failure of the settings themselves.
   if (hasModemLines_) {

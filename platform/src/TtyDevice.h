@@ -62,6 +62,7 @@ class TtyDevice : public CommPort {
   // What the device answered when asked once at open.
   bool hasModemLines_ = false;
   bool hasCounters_ = false;
+  bool pty_ = false;
   tty::Counters counters_;
   DWORD modemLines_ = 0;
   // Settings a tty does not keep (flow limits, DTR and RTS control modes,

@@ -1,0 +1,79 @@
+// Helpers for the serial device tests: opening a port as the serial engine
+// does, overlapped records with their own event, and pty pairs.
+#pragma once
+
+#include <fcntl.h>
+#include <poll.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <stdexcept>
+#include <string>
+
+#include "windows.h"
+
+namespace qorv::test {
+
+inline HANDLE OpenComPort(int number) {
+  std::string name = "\\\\.\\COM" + std::to_string(number);
+  return CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                     FILE_FLAG_OVERLAPPED | FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+// An OVERLAPPED with a manual-reset event of its own.
+struct Overlapped {
+  Overlapped() { record.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr); }
+  ~Overlapped() { CloseHandle(record.hEvent); }
+  Overlapped(const Overlapped&) = delete;
+  Overlapped& operator=(const Overlapped&) = delete;
+  bool WaitDone(DWORD ms = 10000) { return WaitForSingleObject(record.hEvent, ms) == WAIT_OBJECT_0; }
+  bool Signalled() { return WaitForSingleObject(record.hEvent, 0) == WAIT_OBJECT_0; }
+  OVERLAPPED record{};
+};
+
+// A pseudo-terminal: the test holds the master side, the port opens the slave.
+class PtyPair {
+ public:
+  PtyPair() {
+    master_ = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0) throw std::runtime_error("no pty");
+    slave_ = ptsname(master_);
+  }
+  ~PtyPair() { CloseMaster(); }
+  PtyPair(const PtyPair&) = delete;
+  PtyPair& operator=(const PtyPair&) = delete;
+
+  int Master() const { return master_; }
+  const std::string& SlavePath() const { return slave_; }
+  void CloseMaster() {
+    if (master_ >= 0) ::close(master_);
+    master_ = -1;
+  }
+  void WriteAll(const std::string& bytes) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+      ssize_t n = ::write(master_, bytes.data() + done, bytes.size() - done);
+      if (n <= 0) throw std::runtime_error("pty write failed");
+      done += static_cast<std::size_t>(n);
+    }
+  }
+  // Reads exactly `count` bytes, waiting up to `ms` for each chunk.
+  std::string ReadExactly(std::size_t count, int ms = 10000) {
+    std::string out;
+    char buffer[65536];
+    while (out.size() < count) {
+      pollfd fd{master_, POLLIN, 0};
+      if (::poll(&fd, 1, ms) <= 0) break;
+      ssize_t n = ::read(master_, buffer, std::min(sizeof buffer, count - out.size()));
+      if (n <= 0) break;
+      out.append(buffer, static_cast<std::size_t>(n));
+    }
+    return out;
+  }
+
+ private:
+  int master_ = -1;
+  std::string slave_;
+};
+
+}  // namespace qorv::test
