@@ -148,8 +148,8 @@ std::optional<std::string> FullWindowsPath(const std::string& input) {
     bool driveRelative = rest.empty() || rest[0] != '\\';
     // "D:name" continues from the current directory only on the current drive;
     // other drives start at their root (no per-drive directories are kept).
-    base = (driveRelative && DriveOf(current) == drive) ? current : std::string{drive, ':', '\\'};
-    if (!driveRelative) base = std::string{drive, ':', '\\'};
+    bool fromCurrent = driveRelative && DriveOf(current) == drive;
+    base = fromCurrent ? current : std::string{drive, ':', '\\'};
   } else if (path[0] == '\\') {
     base = std::string{DriveOf(current), ':', '\\'};
     rest = path;

@@ -3,7 +3,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <latch>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "TestSupport.h"
 #include "fileapi.h"
@@ -83,6 +87,9 @@ TEST(PlatformFileCreate, RefusesBadArgumentsAndFolders) {
   EXPECT_EQ(Open("Q:\\x.txt", GENERIC_WRITE, 0, CREATE_ALWAYS), INVALID_HANDLE_VALUE);
   EXPECT_EQ(GetLastError(), ERROR_PATH_NOT_FOUND);
   EXPECT_EQ(Open(nullptr, GENERIC_READ, 0, OPEN_EXISTING), INVALID_HANDLE_VALUE);
+  // Device names go to the serial layer, which knows no unmapped port.
+  EXPECT_EQ(Open("\\\\.\\COM77", GENERIC_READ | GENERIC_WRITE, 0, OPEN_EXISTING), INVALID_HANDLE_VALUE);
+  EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
 }
 
 // Share mode 0 holds a file exclusively; a refused CREATE_ALWAYS must not
@@ -106,6 +113,30 @@ TEST(PlatformFileSharing, ExclusiveHolderRefusesEveryOtherOpen) {
   HANDLE again = Open("C:\\held.txt", GENERIC_READ, 0, OPEN_EXISTING);
   EXPECT_NE(again, INVALID_HANDLE_VALUE);
   CloseHandle(again);
+}
+
+// Threads racing to open one file exclusively: exactly one wins, whatever
+// the interleaving of the share check and the system-wide lock.
+TEST(PlatformFileSharing, RacingExclusiveOpensHaveOneWinner) {
+  Put("C:\\race.txt", "x");
+  constexpr int kThreads = 8;
+  std::latch start(kThreads);
+  std::latch attempted(kThreads);
+  std::atomic<int> winners{0};
+  std::vector<std::thread> threads;
+  for (int i = 0; i < kThreads; ++i) {
+    threads.emplace_back([&] {
+      start.arrive_and_wait();
+      HANDLE h = Open("C:\\race.txt", GENERIC_READ, 0, OPEN_EXISTING);
+      bool won = h != INVALID_HANDLE_VALUE;
+      if (won) ++winners;
+      if (!won) EXPECT_EQ(GetLastError(), ERROR_SHARING_VIOLATION);
+      attempted.arrive_and_wait();  // hold the handle until every thread has tried
+      if (won) CloseHandle(h);
+    });
+  }
+  for (auto& t : threads) t.join();
+  EXPECT_EQ(winners.load(), 1);
 }
 
 // Windows's rule both ways: readers sharing reads coexist; a writer needs the

@@ -99,19 +99,19 @@ TEST(PlatformIniFiles, ConcurrentWritersLoseNothing) {
   pid_t child = fork();
   ASSERT_GE(child, 0);
   if (child == 0) {
-    bool ok = true;
-    std::thread second([&] { ok = writeRange(1 + kPerWriter) && ok; });
-    ok = writeRange(1) && ok;
+    bool theirs = false;
+    std::thread second([&] { theirs = writeRange(1 + kPerWriter); });
+    bool mine = writeRange(1);
     second.join();
-    _exit(ok ? 0 : 1);
+    _exit(mine && theirs ? 0 : 1);
   }
-  bool ok = true;
-  std::thread second([&] { ok = writeRange(1 + 3 * kPerWriter) && ok; });
+  bool theirs = false;
+  std::thread second([&] { theirs = writeRange(1 + 3 * kPerWriter); });
   bool mine = writeRange(1 + 2 * kPerWriter);
   second.join();
   int status = 0;
   ASSERT_EQ(waitpid(child, &status, 0), child);
-  EXPECT_TRUE(ok && mine);
+  EXPECT_TRUE(mine && theirs);
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
   EXPECT_EQ(ReadIniEntries("devices.ini").size(), 4u * kPerWriter);
   for (int port = 1; port <= 4 * kPerWriter; ++port) {
