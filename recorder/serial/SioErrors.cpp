@@ -54,9 +54,15 @@ std::string CleanErrorText(std::string_view text) {
 std::string ErrorText(LONG code) {
   // Only the low 16 bits of a code name a text; the sign is dropped.
   const int number = std::abs(static_cast<int>(static_cast<SHORT>(code)));
-  std::string text = TableText(number);
-  if (!text.empty()) return text;
-  return SystemText(number);
+  try {
+    std::string text = TableText(number);
+    if (!text.empty()) return text;
+    return SystemText(number);
+  } catch (...) {
+    // Only allocation can fail here; an exception then carries no text
+    // rather than replacing the failure being reported.
+    return {};
+  }
 }
 
 LONG RaiseForCode(const TComponent* port, LONG code) {

@@ -8,6 +8,7 @@
 #include "SioMisc.h"
 #include "TestSupport.h"
 #include "fileapi.h"
+#include "systemroot.h"
 #include "timing.h"
 #include "winerror.h"
 #include "winuser.h"
@@ -82,13 +83,6 @@ TEST(SioMiscFlags, FlagIsSetWhenAnyMaskBitIsSet) {
   EXPECT_TRUE(FlagIsSet(0x80000000u, 0x80000000u));
 }
 
-TEST(SioMiscFlags, OffsetPointerMovesByBytes) {
-  DWORD words[4] = {};
-  EXPECT_EQ(OffsetPointer(static_cast<void*>(words), 8), static_cast<void*>(&words[2]));
-  const void* end = &words[4];
-  EXPECT_EQ(OffsetPointer(end, -16), static_cast<const void*>(words));
-}
-
 TEST(SioMiscBaseComponent, VersionIgnoresWrites) {
   TSioBaseComponent c(nullptr);
   c.SetVersion("v2.00");
@@ -99,7 +93,9 @@ TEST(SioMiscBaseComponent, VersionIgnoresWrites) {
 class SioMiscTextFile : public testing::Test {
  protected:
   std::filesystem::path HostPath(const std::string& name) {
-    return std::filesystem::path(std::getenv("QORV_SYSTEM_ROOT")) / "drive_c" / name;
+    auto path = qorv::platform::WindowsToLinuxPath("C:\\" + name);
+    EXPECT_TRUE(path.has_value()) << name;
+    return path.value_or(std::filesystem::path());
   }
   std::string Contents(const std::string& name) {
     auto bytes = qorv::test::ReadFileBytes(HostPath(name));
