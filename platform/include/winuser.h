@@ -372,7 +372,7 @@ LRESULT WINAPI SendMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
 constexpr UINT SMTO_NORMAL = 0x0000;
 constexpr UINT SMTO_BLOCK = 0x0001;  // serve no sent messages while waiting
 constexpr UINT SMTO_ABORTIFHUNG = 0x0002;
-constexpr UINT SMTO_NOTIMEOUTIFNOTHUNG = 0x0008;
+constexpr UINT SMTO_NOTIMEOUTIFNOTHUNG = 0x0008;  // accepted; the time-out applies all the same
 // Nonzero on success with the procedure's result in *lpdwResult. 0 with
 // ERROR_TIMEOUT (1460) when uTimeout ms (counted from the call) pass first, or
 // at once with SMTO_ABORTIFHUNG when the owner thread has not read its queue

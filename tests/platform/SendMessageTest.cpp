@@ -308,6 +308,35 @@ TEST_F(PlatformSendMessage, SameThreadSendCallsProcedureDirectly) {
   DestroyWindow(window);
 }
 
+// Several threads sending and posting at once while the owner pumps: every
+// send gets its own answer and every post arrives once.
+TEST_F(PlatformSendMessage, ConcurrentSendersAndPostersLoseNothing) {
+  constexpr int kThreads = 4, kEach = 200;
+  HWND window = CreateTestWindow(HWND_MESSAGE);
+  std::atomic<int> wrongAnswers{0}, finished{0};
+  Event allDone;
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([&, t] {
+      for (int i = 0; i < kEach; ++i) {
+        DWORD_PTR result = 0;
+        if (!SendMessageTimeoutA(window, kAdd, t, i, SMTO_NORMAL, 10000, &result) ||
+            result != static_cast<DWORD_PTR>(t + i))
+          ++wrongAnswers;
+        PostMessageA(window, kProbe, t, i);
+      }
+      if (++finished == kThreads) allDone.Set();
+    });
+  }
+  PumpUntil(allDone);
+  for (auto& thread : threads) thread.join();
+  PumpPending();
+  EXPECT_EQ(wrongAnswers.load(), 0);
+  EXPECT_EQ(TestLog().Count(kAdd), kThreads * kEach);
+  EXPECT_EQ(TestLog().Count(kProbe), kThreads * kEach);
+  DestroyWindow(window);
+}
+
 TEST_F(PlatformSendMessage, SendToNoWindowFails) {
   HWND bogus = reinterpret_cast<HWND>(static_cast<ULONG_PTR>(0x7FFF0));
   DWORD_PTR result = 0;
