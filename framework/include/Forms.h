@@ -136,6 +136,9 @@ class TCustomForm : public TWinControl {
   // The form's current look: every control painted into an in-memory surface.
   std::unique_ptr<TSurface> PaintToSurface();
   bool SaveScreenshot(const std::string& path);
+  // The form's pixels as the display shows them (0x00RRGGBB, row after
+  // row); false without a display.
+  bool CaptureFromDisplay(std::vector<std::uint32_t>& pixels);
 
   // The form's window procedure; input arrives here as queue messages.
   LRESULT WndProc(UINT message, WPARAM wParam, LPARAM lParam);

@@ -74,3 +74,9 @@ void RefreshFonts() {
   AddRootFontFolder(s.Config);
   pango_fc_font_map_config_changed(PANGO_FC_FONT_MAP(s.Map));
 }
+
+// Fontconfig keeps its configuration and pattern caches for the life of the
+// process and frees them only in FcFini, which cannot run while Pango's font
+// map still refers to them; the leak checker is told so. The hook is read
+// only by the leak checker, in sanitizer builds.
+extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }

@@ -467,6 +467,11 @@ std::unique_ptr<TSurface> TCustomForm::PaintToSurface() {
 
 bool TCustomForm::SaveScreenshot(const std::string& path) { return PaintToSurface()->SaveToPng(path); }
 
+bool TCustomForm::CaptureFromDisplay(std::vector<std::uint32_t>& pixels) {
+  if (!hwnd_) return false;
+  return Backend().Capture(hwnd_, Width(), Height(), pixels);
+}
+
 void TCustomForm::Resized() {
   TWinControl::Resized();
   if (hwnd_) SetWindowPos(hwnd_, nullptr, 0, 0, Width(), Height(), SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);

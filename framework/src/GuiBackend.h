@@ -24,6 +24,10 @@ class TSurface;
 
 namespace qorv::framework {
 
+// Posted by a display backend when part of a window must be drawn again:
+// wParam packs left and top, lParam right and bottom (16 bits each).
+constexpr UINT CM_EXPOSE = WM_APP + 0x3F02;
+
 class TGuiBackend {
  public:
   virtual ~TGuiBackend();
