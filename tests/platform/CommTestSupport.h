@@ -7,6 +7,7 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <stdexcept>
 #include <string>
 
@@ -30,6 +31,31 @@ struct Overlapped {
   bool Signalled() { return WaitForSingleObject(record.hEvent, 0) == WAIT_OBJECT_0; }
   OVERLAPPED record{};
 };
+
+// Reads from a port until `count` bytes came (or a call fails), waiting for
+// EV_RXCHAR whenever nothing is there.
+inline std::string ReceiveExactly(HANDLE port, std::size_t count) {
+  std::string out;
+  if (!SetCommMask(port, EV_RXCHAR)) return out;
+  std::string buffer(8192, '\0');
+  while (out.size() < count) {
+    Overlapped read;
+    DWORD n = 0;
+    if (!ReadFile(port, buffer.data(), static_cast<DWORD>(std::min(buffer.size(), count - out.size())), &n,
+                  &read.record))
+      break;
+    out.append(buffer.data(), n);
+    if (n > 0) continue;
+    Overlapped wait;
+    DWORD mask = 0;
+    if (!WaitCommEvent(port, &mask, &wait.record)) {
+      if (GetLastError() != ERROR_IO_PENDING) break;
+      DWORD ignored;
+      if (!GetOverlappedResult(port, &wait.record, &ignored, TRUE)) break;
+    }
+  }
+  return out;
+}
 
 // A pseudo-terminal: the test holds the master side, the port opens the slave.
 class PtyPair {

@@ -36,29 +36,6 @@ class TtyPortTest : public testing::Test {
   void TearDown() override {
     if (port != INVALID_HANDLE_VALUE) CloseHandle(port);
   }
-  // Reads from the port until `count` bytes came, waiting for EV_RXCHAR
-  // between reads.
-  std::string ReceiveExactly(std::size_t count) {
-    EXPECT_TRUE(SetCommMask(port, EV_RXCHAR));
-    std::string out;
-    std::vector<char> buffer(8192);
-    while (out.size() < count) {
-      Overlapped read;
-      DWORD n = 0;
-      if (!ReadFile(port, buffer.data(), static_cast<DWORD>(buffer.size()), &n, &read.record)) break;
-      out.append(buffer.data(), n);
-      if (n > 0) continue;
-      Overlapped wait;
-      DWORD mask = 0;
-      if (!WaitCommEvent(port, &mask, &wait.record)) {
-        if (GetLastError() != ERROR_IO_PENDING) break;
-        DWORD ignored;
-        if (!GetOverlappedResult(port, &wait.record, &ignored, TRUE)) break;
-      }
-    }
-    return out;
-  }
-
   PtyPair pty;
   HANDLE port = INVALID_HANDLE_VALUE;
 };
@@ -299,7 +276,7 @@ TEST_F(TtyPortTest, OneMegabyteEachWayAtOnceLosesNoByte) {
   if (!WriteFile(port, outgoing.data(), kSize, &written, &write.record)) {
     ASSERT_EQ(GetLastError(), ERROR_IO_PENDING);
   }
-  std::string received = ReceiveExactly(kSize);
+  std::string received = qorv::test::ReceiveExactly(port, kSize);
   ASSERT_TRUE(GetOverlappedResult(port, &write.record, &written, TRUE));
   farWriter.join();
   farReader.join();
