@@ -79,7 +79,9 @@ TEST(SioStringsErrorTable, EmbeddedBytesFollowTheLayout) {
     DWORD expectedOffset = 8 + 12 * count;
     for (DWORD i = 0; i < count; ++i) {
       const DWORD at = 8 + 12 * i;
-      if (i > 0) EXPECT_LT(static_cast<LONG>(dword(at - 12)), static_cast<LONG>(dword(at))) << name << " entry " << i;
+      if (i > 0) {
+        EXPECT_LT(static_cast<LONG>(dword(at - 12)), static_cast<LONG>(dword(at))) << name << " entry " << i;
+      }
       EXPECT_EQ(dword(at + 4), expectedOffset) << name << " entry " << i;
       expectedOffset += 2 * dword(at + 8);
     }
