@@ -7,7 +7,6 @@
 #include <cstdint>
 
 #include "fileapi.h"
-#include "synch.h"
 #include "winerror.h"
 
 namespace qorv::platform {
@@ -16,14 +15,6 @@ namespace {
 
 off_t OffsetOf(const OVERLAPPED& overlapped) {
   return static_cast<off_t>((static_cast<std::uint64_t>(overlapped.OffsetHigh) << 32) | overlapped.Offset);
-}
-
-// An overlapped file operation that finished at once: the record says so and
-// its event is set, as the caller may wait on either.
-void FinishOverlapped(OVERLAPPED* overlapped, DWORD error, DWORD count) {
-  __atomic_store_n(&overlapped->InternalHigh, static_cast<ULONG_PTR>(count), __ATOMIC_RELEASE);
-  __atomic_store_n(&overlapped->Internal, static_cast<ULONG_PTR>(error), __ATOMIC_RELEASE);
-  if (overlapped->hEvent) SetEvent(overlapped->hEvent);
 }
 
 }  // namespace
@@ -58,7 +49,7 @@ BOOL FileObject::Read(void* buffer, DWORD count, DWORD* done, OVERLAPPED* overla
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) {
       DWORD error = ErrorFromErrno(errno);
-      if (overlapped) FinishOverlapped(overlapped, error, total);
+      if (overlapped) CompleteOverlapped(overlapped, error, total);
       return FailWith(error);
     }
     if (n == 0) break;
@@ -69,10 +60,10 @@ BOOL FileObject::Read(void* buffer, DWORD count, DWORD* done, OVERLAPPED* overla
     // Windows reports a read starting at or past the end as ERROR_HANDLE_EOF
     // for overlapped handles.
     if (total == 0 && count > 0) {
-      FinishOverlapped(overlapped, ERROR_HANDLE_EOF, 0);
+      CompleteOverlapped(overlapped, ERROR_HANDLE_EOF, 0);
       return FailWith(ERROR_HANDLE_EOF);
     }
-    FinishOverlapped(overlapped, ERROR_SUCCESS, total);
+    CompleteOverlapped(overlapped, ERROR_SUCCESS, total);
   }
   return TRUE;
 }
@@ -95,13 +86,13 @@ BOOL FileObject::Write(const void* buffer, DWORD count, DWORD* done, OVERLAPPED*
       // the disk fills.
       DWORD error = n == 0 ? ERROR_DISK_FULL : ErrorFromErrno(errno);
       if (done) *done = total;
-      if (overlapped) FinishOverlapped(overlapped, error, total);
+      if (overlapped) CompleteOverlapped(overlapped, error, total);
       return FailWith(error);
     }
     total += static_cast<DWORD>(n);
   }
   if (done) *done = total;
-  if (overlapped) FinishOverlapped(overlapped, ERROR_SUCCESS, total);
+  if (overlapped) CompleteOverlapped(overlapped, ERROR_SUCCESS, total);
   return TRUE;
 }
 
