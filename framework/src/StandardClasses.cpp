@@ -11,6 +11,7 @@
 #include "Image.h"
 #include "Label.h"
 #include "LabeledEdit.h"
+#include "OpenDialog.h"
 #include "PageControl.h"
 #include "ProgressBar.h"
 #include "SpeedButton.h"
@@ -332,6 +333,15 @@ void RegisterControls() {
   TComponentClass& sheet = Register<TTabSheet>("TTabSheet", "TWinControl");
   sheet.Property<TTabSheet>("TabVisible", [](TTabSheet& x, const TLoadContext& ctx) { x.TabVisible = ctx.Boolean(); });
   sheet.Property<TComponent>("PageControl", Ignore);
+
+  TComponentClass& open = Register<TOpenDialog>("TOpenDialog", "TComponent");
+  open.Property<TOpenDialog>("FileName", [](TOpenDialog& x, const TLoadContext& ctx) { x.FileName = ctx.Text(); });
+  open.Property<TOpenDialog>("InitialDir", [](TOpenDialog& x, const TLoadContext& ctx) { x.InitialDir = ctx.Text(); });
+  open.Property<TOpenDialog>("Filter", [](TOpenDialog& x, const TLoadContext& ctx) { x.Filter = ctx.Text(); });
+  open.Property<TOpenDialog>("FilterIndex", [](TOpenDialog& x, const TLoadContext& ctx) { x.FilterIndex = ctx.Int(); });
+  open.Property<TOpenDialog>("Title", [](TOpenDialog& x, const TLoadContext& ctx) { x.Title = ctx.Text(); });
+  open.Property<TOpenDialog>("DefaultExt", [](TOpenDialog& x, const TLoadContext& ctx) { x.DefaultExt = ctx.Text(); });
+  open.Property<TComponent>("Options", [](TComponent&, const TLoadContext& ctx) { (void)ctx.Property; });
 
   TComponentClass& progress = Register<TProgressBar>("TProgressBar", "TWinControl");
   progress.Property<TProgressBar>("Min", [](TProgressBar& x, const TLoadContext& ctx) { x.SetMin(ctx.Int()); });
