@@ -235,7 +235,8 @@ DWORD WINAPI MsgWaitForMultipleObjects(DWORD nCount, const HANDLE* pHandles, BOO
   std::unique_lock lock(WaitLock());
   queue->lastRead = WaitClock::now();
   QueueFilter filter{nullptr, 0, 0, dwWakeMask};
-  WaitFilterScope scope(*queue, filter, false);
+  // Waiting for sent messages counts as reading the queue (not hung).
+  WaitFilterScope scope(*queue, filter, (dwWakeMask & QS_SENDMESSAGE) != 0);
   if (fWaitAll) objects.push_back(queue);  // all handles and input together
   for (;;) {
     auto until = deadline;

@@ -89,7 +89,7 @@ class MessageQueue : public Waitable {
   HWND focus = nullptr;
   QueueFilter waitFilter;  // of the owner's current wait
   WaitClock::time_point lastRead;
-  int readersBlocked = 0;  // owner blocked where it would serve sends
+  int readersBlocked = 0;  // owner blocked in a wait that sent messages end
   BYTE keys[256] = {};     // owner thread only
 
  private:
