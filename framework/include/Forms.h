@@ -159,6 +159,9 @@ class TCustomForm : public TWinControl {
   void PaintControl(TCanvas& canvas) override;
   void Resized() override;
   void TextChanged() override;
+  void Loaded() override;
+  // With AutoSize, the form's client area shrinks or grows to its controls.
+  void AdjustToControls();
   virtual void DoCreate();
   virtual void DoShow();
   virtual void Activate();

@@ -225,6 +225,7 @@ void TCustomForm::Show() {
     if (!active_) Activate(), active_ = true;
     return;
   }
+  if (AutoSize) AdjustToControls();
   TPoint at = ShownPosition();
   SetBounds(at.X, at.Y, Width(), Height());
   SetWindowPos(hwnd, nullptr, at.X, at.Y, Width(), Height(), SWP_NOZORDER | SWP_NOACTIVATE);
@@ -475,6 +476,22 @@ bool TCustomForm::CaptureFromDisplay(std::vector<std::uint32_t>& pixels) {
 void TCustomForm::Resized() {
   TWinControl::Resized();
   if (hwnd_) SetWindowPos(hwnd_, nullptr, 0, 0, Width(), Height(), SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void TCustomForm::Loaded() {
+  TWinControl::Loaded();
+  if (AutoSize) AdjustToControls();
+}
+
+void TCustomForm::AdjustToControls() {
+  int right = 0, bottom = 0;
+  for (int i = 0; i < ControlCount(); ++i) {
+    TControl* c = Controls(i);
+    if (!c->Visible()) continue;
+    right = std::max(right, c->Left() + c->Width());
+    bottom = std::max(bottom, c->Top() + c->Height());
+  }
+  if (right > 0 && bottom > 0) SetBounds(Left(), Top(), right, bottom);
 }
 
 void TCustomForm::TextChanged() {
