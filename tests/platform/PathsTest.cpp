@@ -52,6 +52,13 @@ TEST(PlatformPathNormalising, RefusesInvalidNames) {
   }
   EXPECT_EQ(CreateFileA("", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr), INVALID_HANDLE_VALUE);
   EXPECT_EQ(GetLastError(), ERROR_PATH_NOT_FOUND);
+  // MAX_PATH bounds the full name, terminator included.
+  std::string longest = "C:\\" + std::string(127, 'n') + "\\" + std::string(MAX_PATH - 4 - 128, 'n');
+  EXPECT_EQ(GetFileAttributesA(longest.c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(GetLastError(), ERROR_PATH_NOT_FOUND);
+  longest += 'n';
+  EXPECT_EQ(GetFileAttributesA(longest.c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(GetLastError(), ERROR_FILENAME_EXCED_RANGE);
 }
 
 // Each existing component is found whatever its case; the exact name wins when

@@ -31,8 +31,16 @@ TEST(PlatformResourceLookup, FindsByEveryKindOfName) {
   } cases[] = {
       {"HELLO", RT_RCDATA, "first resource\n"},
       {"hello", RT_RCDATA, "first resource\n"},
-      {"#7", RT_RCDATA, std::string("\0\1\2\"\\?\xff", 7)},
-      {MAKEINTRESOURCEA(7), RT_RCDATA, std::string("\0\1\2\"\\?\xff", 7)},
+      {"#7", RT_RCDATA,
+       std::string("\0\1"
+                   "7\2"
+                   "a\"\\?\xff",
+                   9)},
+      {MAKEINTRESOURCEA(7), RT_RCDATA,
+       std::string("\0\1"
+                   "7\2"
+                   "a\"\\?\xff",
+                   9)},
       {"TypedName", "typelib", "MZ lowercase\n"},
       {MAKEINTRESOURCEA(3), "PNG", "first resource\n"},
       {"EMPTY", RT_RCDATA, ""},
