@@ -17,6 +17,7 @@
 #include <string>
 #include <unordered_map>
 
+#include "NoThrow.h"
 #include "PathMap.h"
 #include "codepage.h"
 #include "systemroot.h"
@@ -253,54 +254,61 @@ int StoreConverted(const std::basic_string<Char>& text, Char* out, int outSize) 
 
 }  // namespace
 
-UINT WINAPI GetACP() { return ConfiguredAnsiCodePage(); }
+// The default code page answers when the setting cannot be read.
+UINT WINAPI GetACP() {
+  return Guarded(UINT{1256}, [] { return ConfiguredAnsiCodePage(); });
+}
 
 int WINAPI MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCSTR lpMultiByteStr, int cbMultiByte,
                                LPWSTR lpWideCharStr, int cchWideChar) {
-  if (!lpMultiByteStr || cbMultiByte == 0 || cbMultiByte < -1 || cchWideChar < 0 ||
-      (cchWideChar > 0 && !lpWideCharStr)) {
-    return FailWith(ERROR_INVALID_PARAMETER);
-  }
-  UINT codePage = ResolveCodePage(CodePage);
-  if ((dwFlags & ~kMultiByteFlags) || (codePage == CP_UTF8 && (dwFlags & ~MB_ERR_INVALID_CHARS))) {
-    return FailWith(ERROR_INVALID_FLAGS);
-  }
-  // -1: the text runs to its terminator, which is converted and counted too.
-  size_t length = cbMultiByte == -1 ? std::strlen(lpMultiByteStr) + 1 : static_cast<size_t>(cbMultiByte);
-  auto wide = Widen(codePage, lpMultiByteStr, length);
-  if (!wide) return FailWith(ERROR_INVALID_PARAMETER);
-  if (wide->Invalid && (dwFlags & MB_ERR_INVALID_CHARS)) return FailWith(ERROR_NO_UNICODE_TRANSLATION);
-  return StoreConverted(wide->Text, lpWideCharStr, cchWideChar);
+  return Guarded(0, [&]() -> int {
+    if (!lpMultiByteStr || cbMultiByte == 0 || cbMultiByte < -1 || cchWideChar < 0 ||
+        (cchWideChar > 0 && !lpWideCharStr)) {
+      return FailWith(ERROR_INVALID_PARAMETER);
+    }
+    UINT codePage = ResolveCodePage(CodePage);
+    if ((dwFlags & ~kMultiByteFlags) || (codePage == CP_UTF8 && (dwFlags & ~MB_ERR_INVALID_CHARS))) {
+      return FailWith(ERROR_INVALID_FLAGS);
+    }
+    // -1: the text runs to its terminator, which is converted and counted too.
+    size_t length = cbMultiByte == -1 ? std::strlen(lpMultiByteStr) + 1 : static_cast<size_t>(cbMultiByte);
+    auto wide = Widen(codePage, lpMultiByteStr, length);
+    if (!wide) return FailWith(ERROR_INVALID_PARAMETER);
+    if (wide->Invalid && (dwFlags & MB_ERR_INVALID_CHARS)) return FailWith(ERROR_NO_UNICODE_TRANSLATION);
+    return StoreConverted(wide->Text, lpWideCharStr, cchWideChar);
+  });
 }
 
 int WINAPI WideCharToMultiByte(UINT CodePage, DWORD dwFlags, LPCWSTR lpWideCharStr, int cchWideChar,
                                LPSTR lpMultiByteStr, int cbMultiByte, LPCSTR lpDefaultChar, LPBOOL lpUsedDefaultChar) {
-  if (!lpWideCharStr || cchWideChar == 0 || cchWideChar < -1 || cbMultiByte < 0 ||
-      (cbMultiByte > 0 && !lpMultiByteStr)) {
-    return FailWith(ERROR_INVALID_PARAMETER);
-  }
-  UINT codePage = ResolveCodePage(CodePage);
-  if (codePage == CP_UTF8) {
-    // UTF-8 has no default character: Windows refuses one being asked for.
-    if (lpDefaultChar || lpUsedDefaultChar) return FailWith(ERROR_INVALID_PARAMETER);
-    if (dwFlags & ~WC_ERR_INVALID_CHARS) return FailWith(ERROR_INVALID_FLAGS);
-  } else if (dwFlags & ~kWideCharFlags) {
-    return FailWith(ERROR_INVALID_FLAGS);
-  }
-  size_t length = 0;
-  if (cchWideChar == -1) {
-    while (lpWideCharStr[length]) ++length;
-    ++length;
-  } else {
-    length = static_cast<size_t>(cchWideChar);
-  }
-  char defaultChar = lpDefaultChar ? *lpDefaultChar : '?';
-  auto narrow = Narrow(codePage, lpWideCharStr, length, defaultChar);
-  if (!narrow) return FailWith(ERROR_INVALID_PARAMETER);
-  if (narrow->Invalid && codePage == CP_UTF8 && (dwFlags & WC_ERR_INVALID_CHARS)) {
-    return FailWith(ERROR_NO_UNICODE_TRANSLATION);
-  }
-  int result = StoreConverted(narrow->Text, lpMultiByteStr, cbMultiByte);
-  if (result && lpUsedDefaultChar) *lpUsedDefaultChar = narrow->UsedDefault ? TRUE : FALSE;
-  return result;
+  return Guarded(0, [&]() -> int {
+    if (!lpWideCharStr || cchWideChar == 0 || cchWideChar < -1 || cbMultiByte < 0 ||
+        (cbMultiByte > 0 && !lpMultiByteStr)) {
+      return FailWith(ERROR_INVALID_PARAMETER);
+    }
+    UINT codePage = ResolveCodePage(CodePage);
+    if (codePage == CP_UTF8) {
+      // UTF-8 has no default character: Windows refuses one being asked for.
+      if (lpDefaultChar || lpUsedDefaultChar) return FailWith(ERROR_INVALID_PARAMETER);
+      if (dwFlags & ~WC_ERR_INVALID_CHARS) return FailWith(ERROR_INVALID_FLAGS);
+    } else if (dwFlags & ~kWideCharFlags) {
+      return FailWith(ERROR_INVALID_FLAGS);
+    }
+    size_t length = 0;
+    if (cchWideChar == -1) {
+      while (lpWideCharStr[length]) ++length;
+      ++length;
+    } else {
+      length = static_cast<size_t>(cchWideChar);
+    }
+    char defaultChar = lpDefaultChar ? *lpDefaultChar : '?';
+    auto narrow = Narrow(codePage, lpWideCharStr, length, defaultChar);
+    if (!narrow) return FailWith(ERROR_INVALID_PARAMETER);
+    if (narrow->Invalid && codePage == CP_UTF8 && (dwFlags & WC_ERR_INVALID_CHARS)) {
+      return FailWith(ERROR_NO_UNICODE_TRANSLATION);
+    }
+    int result = StoreConverted(narrow->Text, lpMultiByteStr, cbMultiByte);
+    if (result && lpUsedDefaultChar) *lpUsedDefaultChar = narrow->UsedDefault ? TRUE : FALSE;
+    return result;
+  });
 }

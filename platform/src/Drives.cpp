@@ -1,4 +1,5 @@
 // Drive types from the system root's drive map.
+#include "NoThrow.h"
 #include "fileapi.h"
 #include "systemroot.h"
 #include "winerror.h"
@@ -19,14 +20,16 @@ bool NamesDriveRoot(const std::string& name) {
 }  // namespace
 
 UINT WINAPI GetDriveTypeA(LPCSTR lpRootPathName) {
-  std::string name = lpRootPathName ? lpRootPathName : CurrentWindowsDirectory().substr(0, 3);
-  if (!NamesDriveRoot(name)) return DRIVE_NO_ROOT_DIR;
-  DriveMapping drive = ReadDriveMapping(name[0]);
-  switch (drive.Kind) {
-    case DriveKind::Fixed: return DRIVE_FIXED;
-    case DriveKind::Cdrom: return DRIVE_CDROM;
-    case DriveKind::Removable: return DRIVE_REMOVABLE;
-    case DriveKind::Absent: return DRIVE_NO_ROOT_DIR;
-  }
-  return DRIVE_UNKNOWN;
+  return Guarded(UINT{0}, [&]() -> UINT {
+    std::string name = lpRootPathName ? lpRootPathName : CurrentWindowsDirectory().substr(0, 3);
+    if (!NamesDriveRoot(name)) return DRIVE_NO_ROOT_DIR;
+    DriveMapping drive = ReadDriveMapping(name[0]);
+    switch (drive.Kind) {
+      case DriveKind::Fixed: return DRIVE_FIXED;
+      case DriveKind::Cdrom: return DRIVE_CDROM;
+      case DriveKind::Removable: return DRIVE_REMOVABLE;
+      case DriveKind::Absent: return DRIVE_NO_ROOT_DIR;
+    }
+    return DRIVE_UNKNOWN;
+  });
 }

@@ -12,6 +12,7 @@
 
 #include "FileDescriptor.h"
 #include "FileShare.h"
+#include "NoThrow.h"
 #include "PathMap.h"
 #include "fileapi.h"
 #include "winerror.h"
@@ -119,76 +120,88 @@ BOOL CopyFileTo(const std::filesystem::path& source, const std::filesystem::path
 using namespace qorv::platform;
 
 BOOL WINAPI CopyFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, BOOL bFailIfExists) {
-  auto source = MapFileName(lpExistingFileName);
-  if (!source) return FALSE;
-  auto target = MapFileName(lpNewFileName);
-  if (!target) return FALSE;
-  return CopyFileTo(*source, *target, bFailIfExists != FALSE);
+  return Guarded(BOOL{FALSE}, [&]() -> BOOL {
+    auto source = MapFileName(lpExistingFileName);
+    if (!source) return FALSE;
+    auto target = MapFileName(lpNewFileName);
+    if (!target) return FALSE;
+    return CopyFileTo(*source, *target, bFailIfExists != FALSE);
+  });
 }
 
 BOOL WINAPI DeleteFileA(LPCSTR lpFileName) {
-  auto path = MapFileName(lpFileName);
-  if (!path) return FALSE;
-  struct stat st {};
-  if (::lstat(path->c_str(), &st) != 0) return FailWith(MissingPathError(*path));
-  if (S_ISDIR(st.st_mode)) return FailWith(ERROR_ACCESS_DENIED);
-  if (DWORD blocker = ReplaceBlocker(*path, st)) return FailWith(blocker);
-  return ::unlink(path->c_str()) == 0 ? TRUE : FailWithErrno();
+  return Guarded(BOOL{FALSE}, [&]() -> BOOL {
+    auto path = MapFileName(lpFileName);
+    if (!path) return FALSE;
+    struct stat st {};
+    if (::lstat(path->c_str(), &st) != 0) return FailWith(MissingPathError(*path));
+    if (S_ISDIR(st.st_mode)) return FailWith(ERROR_ACCESS_DENIED);
+    if (DWORD blocker = ReplaceBlocker(*path, st)) return FailWith(blocker);
+    return ::unlink(path->c_str()) == 0 ? TRUE : FailWithErrno();
+  });
 }
 
 BOOL WINAPI MoveFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName) {
-  auto source = MapFileName(lpExistingFileName);
-  if (!source) return FALSE;
-  auto target = MapFileName(lpNewFileName);
-  if (!target) return FALSE;
-  struct stat st {};
-  if (::lstat(source->c_str(), &st) != 0) return FailWith(MissingPathError(*source));
-  if (!S_ISDIR(st.st_mode) && !OpensAllowDelete({st.st_dev, st.st_ino})) return FailWith(ERROR_SHARING_VIOLATION);
-  // RENAME_NOREPLACE: MoveFileA never replaces an existing name.
-  if (::renameat2(AT_FDCWD, source->c_str(), AT_FDCWD, target->c_str(), RENAME_NOREPLACE) == 0) return TRUE;
-  int err = errno;
-  if (err == EEXIST) return FailWith(ERROR_ALREADY_EXISTS);
-  if (err == ENOENT) return FailWith(ERROR_PATH_NOT_FOUND);
-  if (err == EINVAL && S_ISDIR(st.st_mode)) return FailWith(ERROR_ACCESS_DENIED);  // into itself
-  if (err != EXDEV) return FailWith(ErrorFromErrno(err));
-  // Another file system: files are copied and the original removed; folders
-  // cannot move across drives, as on Windows.
-  if (S_ISDIR(st.st_mode)) return FailWith(ERROR_NOT_SAME_DEVICE);
-  if (!CopyFileTo(*source, *target, true)) return FALSE;
-  if (::unlink(source->c_str()) == 0) return TRUE;
-  err = errno;
-  ::unlink(target->c_str());
-  return FailWith(ErrorFromErrno(err));
+  return Guarded(BOOL{FALSE}, [&]() -> BOOL {
+    auto source = MapFileName(lpExistingFileName);
+    if (!source) return FALSE;
+    auto target = MapFileName(lpNewFileName);
+    if (!target) return FALSE;
+    struct stat st {};
+    if (::lstat(source->c_str(), &st) != 0) return FailWith(MissingPathError(*source));
+    if (!S_ISDIR(st.st_mode) && !OpensAllowDelete({st.st_dev, st.st_ino})) return FailWith(ERROR_SHARING_VIOLATION);
+    // RENAME_NOREPLACE: MoveFileA never replaces an existing name.
+    if (::renameat2(AT_FDCWD, source->c_str(), AT_FDCWD, target->c_str(), RENAME_NOREPLACE) == 0) return TRUE;
+    int err = errno;
+    if (err == EEXIST) return FailWith(ERROR_ALREADY_EXISTS);
+    if (err == ENOENT) return FailWith(ERROR_PATH_NOT_FOUND);
+    if (err == EINVAL && S_ISDIR(st.st_mode)) return FailWith(ERROR_ACCESS_DENIED);  // into itself
+    if (err != EXDEV) return FailWith(ErrorFromErrno(err));
+    // Another file system: files are copied and the original removed; folders
+    // cannot move across drives, as on Windows.
+    if (S_ISDIR(st.st_mode)) return FailWith(ERROR_NOT_SAME_DEVICE);
+    if (!CopyFileTo(*source, *target, true)) return FALSE;
+    if (::unlink(source->c_str()) == 0) return TRUE;
+    err = errno;
+    ::unlink(target->c_str());
+    return FailWith(ErrorFromErrno(err));
+  });
 }
 
 BOOL WINAPI CreateDirectoryA(LPCSTR lpPathName, LPSECURITY_ATTRIBUTES) {
-  auto path = MapFileName(lpPathName);
-  if (!path) return FALSE;
-  if (::mkdir(path->c_str(), 0777) == 0) return TRUE;
-  if (errno == EEXIST) return FailWith(ERROR_ALREADY_EXISTS);
-  if (errno == ENOENT || errno == ENOTDIR) return FailWith(ERROR_PATH_NOT_FOUND);
-  return FailWithErrno();
+  return Guarded(BOOL{FALSE}, [&]() -> BOOL {
+    auto path = MapFileName(lpPathName);
+    if (!path) return FALSE;
+    if (::mkdir(path->c_str(), 0777) == 0) return TRUE;
+    if (errno == EEXIST) return FailWith(ERROR_ALREADY_EXISTS);
+    if (errno == ENOENT || errno == ENOTDIR) return FailWith(ERROR_PATH_NOT_FOUND);
+    return FailWithErrno();
+  });
 }
 
 BOOL WINAPI RemoveDirectoryA(LPCSTR lpPathName) {
-  auto path = MapFileName(lpPathName);
-  if (!path) return FALSE;
-  struct stat st {};
-  if (::lstat(path->c_str(), &st) != 0) return FailWith(MissingPathError(*path));
-  if (!S_ISDIR(st.st_mode)) return FailWith(ERROR_DIRECTORY);
-  if (::rmdir(path->c_str()) == 0) return TRUE;
-  return FailWith(errno == ENOTEMPTY || errno == EEXIST ? ERROR_DIR_NOT_EMPTY : ErrorFromErrno(errno));
+  return Guarded(BOOL{FALSE}, [&]() -> BOOL {
+    auto path = MapFileName(lpPathName);
+    if (!path) return FALSE;
+    struct stat st {};
+    if (::lstat(path->c_str(), &st) != 0) return FailWith(MissingPathError(*path));
+    if (!S_ISDIR(st.st_mode)) return FailWith(ERROR_DIRECTORY);
+    if (::rmdir(path->c_str()) == 0) return TRUE;
+    return FailWith(errno == ENOTEMPTY || errno == EEXIST ? ERROR_DIR_NOT_EMPTY : ErrorFromErrno(errno));
+  });
 }
 
 DWORD WINAPI GetFileAttributesA(LPCSTR lpFileName) {
-  auto path = MapFileName(lpFileName);
-  if (!path) return INVALID_FILE_ATTRIBUTES;
-  struct stat st {};
-  if (::stat(path->c_str(), &st) != 0) {
-    SetLastError(errno == ENOENT ? MissingPathError(*path) : ErrorFromErrno(errno));
-    return INVALID_FILE_ATTRIBUTES;
-  }
-  DWORD attributes = S_ISDIR(st.st_mode) ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE;
-  if (!(st.st_mode & S_IWUSR)) attributes |= FILE_ATTRIBUTE_READONLY;
-  return attributes;
+  return Guarded(DWORD{INVALID_FILE_ATTRIBUTES}, [&]() -> DWORD {
+    auto path = MapFileName(lpFileName);
+    if (!path) return INVALID_FILE_ATTRIBUTES;
+    struct stat st {};
+    if (::stat(path->c_str(), &st) != 0) {
+      SetLastError(errno == ENOENT ? MissingPathError(*path) : ErrorFromErrno(errno));
+      return INVALID_FILE_ATTRIBUTES;
+    }
+    DWORD attributes = S_ISDIR(st.st_mode) ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE;
+    if (!(st.st_mode & S_IWUSR)) attributes |= FILE_ATTRIBUTE_READONLY;
+    return attributes;
+  });
 }

@@ -11,6 +11,7 @@
 #include "CommDevice.h"
 #include "FileObject.h"
 #include "FileShare.h"
+#include "NoThrow.h"
 #include "PathMap.h"
 #include "fileapi.h"
 #include "winerror.h"
@@ -80,78 +81,92 @@ using namespace qorv::platform;
 
 HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode, LPSECURITY_ATTRIBUTES,
                           DWORD dwCreationDisposition, DWORD dwFlagsAndAttributes, HANDLE) {
-  if (lpFileName && IsDeviceName(lpFileName)) {
-    return OpenCommDevice(lpFileName, dwDesiredAccess, dwShareMode, dwCreationDisposition, dwFlagsAndAttributes);
-  }
-  if (!IsValidDisposition(dwCreationDisposition) ||
-      (dwCreationDisposition == TRUNCATE_EXISTING && !(dwDesiredAccess & (GENERIC_WRITE | GENERIC_ALL)))) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return INVALID_HANDLE_VALUE;
-  }
-  auto path = MapFileName(lpFileName);
-  if (!path) return INVALID_HANDLE_VALUE;
-  struct stat st {};
-  if (::stat(path->c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
-    // Windows opens a folder only with backup semantics, which nothing here asks for.
-    SetLastError(ERROR_ACCESS_DENIED);
-    return INVALID_HANDLE_VALUE;
-  }
-  bool existed = false;
-  FileDescriptor fd = OpenForDisposition(*path, dwDesiredAccess, dwCreationDisposition, existed);
-  if (!fd.Valid()) {
-    SetLastError(OpenError(errno, *path));
-    return INVALID_HANDLE_VALUE;
-  }
-  ShareReservation share;
-  if (!ReserveShare(fd.Get(), dwDesiredAccess, dwShareMode, share)) {
-    // A file made by this very call is removed again: a failed open leaves nothing.
-    if (!existed) ::unlink(path->c_str());
-    return INVALID_HANDLE_VALUE;
-  }
-  bool truncate = existed && (dwCreationDisposition == CREATE_ALWAYS || dwCreationDisposition == TRUNCATE_EXISTING);
-  if (truncate && ::ftruncate(fd.Get(), 0) != 0) {
-    SetLastError(ErrorFromErrno(errno));
-    return INVALID_HANDLE_VALUE;
-  }
-  HANDLE handle = InsertHandle(std::make_shared<FileObject>(std::move(fd), dwDesiredAccess, std::move(share)));
-  if (!handle) return INVALID_HANDLE_VALUE;
-  // CREATE_ALWAYS and OPEN_ALWAYS tell the caller an existing file was found.
-  bool reportsExisting = dwCreationDisposition == CREATE_ALWAYS || dwCreationDisposition == OPEN_ALWAYS;
-  SetLastError(reportsExisting && existed ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
-  return handle;
+  return Guarded(HANDLE{INVALID_HANDLE_VALUE}, [&]() -> HANDLE {
+    if (lpFileName && IsDeviceName(lpFileName)) {
+      return OpenCommDevice(lpFileName, dwDesiredAccess, dwShareMode, dwCreationDisposition, dwFlagsAndAttributes);
+    }
+    if (!IsValidDisposition(dwCreationDisposition) ||
+        (dwCreationDisposition == TRUNCATE_EXISTING && !(dwDesiredAccess & (GENERIC_WRITE | GENERIC_ALL)))) {
+      SetLastError(ERROR_INVALID_PARAMETER);
+      return INVALID_HANDLE_VALUE;
+    }
+    auto path = MapFileName(lpFileName);
+    if (!path) return INVALID_HANDLE_VALUE;
+    struct stat st {};
+    if (::stat(path->c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+      // Windows opens a folder only with backup semantics, which nothing here asks for.
+      SetLastError(ERROR_ACCESS_DENIED);
+      return INVALID_HANDLE_VALUE;
+    }
+    bool existed = false;
+    FileDescriptor fd = OpenForDisposition(*path, dwDesiredAccess, dwCreationDisposition, existed);
+    if (!fd.Valid()) {
+      SetLastError(OpenError(errno, *path));
+      return INVALID_HANDLE_VALUE;
+    }
+    ShareReservation share;
+    if (!ReserveShare(fd.Get(), dwDesiredAccess, dwShareMode, share)) {
+      // A file made by this very call is removed again: a failed open leaves nothing.
+      if (!existed) ::unlink(path->c_str());
+      return INVALID_HANDLE_VALUE;
+    }
+    bool truncate = existed && (dwCreationDisposition == CREATE_ALWAYS || dwCreationDisposition == TRUNCATE_EXISTING);
+    if (truncate && ::ftruncate(fd.Get(), 0) != 0) {
+      SetLastError(ErrorFromErrno(errno));
+      return INVALID_HANDLE_VALUE;
+    }
+    HANDLE handle = InsertHandle(std::make_shared<FileObject>(std::move(fd), dwDesiredAccess, std::move(share)));
+    if (!handle) return INVALID_HANDLE_VALUE;
+    // CREATE_ALWAYS and OPEN_ALWAYS tell the caller an existing file was found.
+    bool reportsExisting = dwCreationDisposition == CREATE_ALWAYS || dwCreationDisposition == OPEN_ALWAYS;
+    SetLastError(reportsExisting && existed ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
+    return handle;
+  });
 }
 
 BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead, LPDWORD lpNumberOfBytesRead,
                      LPOVERLAPPED lpOverlapped) {
-  auto io = LookupHandleAs<IoObject>(hFile);
-  if (!io) return FailWith(ERROR_INVALID_HANDLE);
-  return io->Read(lpBuffer, nNumberOfBytesToRead, lpNumberOfBytesRead, lpOverlapped);
+  return Guarded(BOOL{FALSE}, [&]() -> BOOL {
+    auto io = LookupHandleAs<IoObject>(hFile);
+    if (!io) return FailWith(ERROR_INVALID_HANDLE);
+    return io->Read(lpBuffer, nNumberOfBytesToRead, lpNumberOfBytesRead, lpOverlapped);
+  });
 }
 
 BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrite, LPDWORD lpNumberOfBytesWritten,
                       LPOVERLAPPED lpOverlapped) {
-  auto io = LookupHandleAs<IoObject>(hFile);
-  if (!io) return FailWith(ERROR_INVALID_HANDLE);
-  return io->Write(lpBuffer, nNumberOfBytesToWrite, lpNumberOfBytesWritten, lpOverlapped);
+  return Guarded(BOOL{FALSE}, [&]() -> BOOL {
+    auto io = LookupHandleAs<IoObject>(hFile);
+    if (!io) return FailWith(ERROR_INVALID_HANDLE);
+    return io->Write(lpBuffer, nNumberOfBytesToWrite, lpNumberOfBytesWritten, lpOverlapped);
+  });
 }
 
 BOOL WINAPI FlushFileBuffers(HANDLE hFile) {
-  auto io = LookupHandleAs<IoObject>(hFile);
-  if (!io) return FailWith(ERROR_INVALID_HANDLE);
-  return io->Flush();
+  return Guarded(BOOL{FALSE}, [&]() -> BOOL {
+    auto io = LookupHandleAs<IoObject>(hFile);
+    if (!io) return FailWith(ERROR_INVALID_HANDLE);
+    return io->Flush();
+  });
 }
 
 DWORD WINAPI GetFileSize(HANDLE hFile, LPDWORD lpFileSizeHigh) {
-  auto file = FileOf(hFile);
-  return file ? file->Size(lpFileSizeHigh) : INVALID_FILE_SIZE;
+  return Guarded(DWORD{INVALID_FILE_SIZE}, [&]() -> DWORD {
+    auto file = FileOf(hFile);
+    return file ? file->Size(lpFileSizeHigh) : INVALID_FILE_SIZE;
+  });
 }
 
 DWORD WINAPI SetFilePointer(HANDLE hFile, LONG lDistanceToMove, LONG* lpDistanceToMoveHigh, DWORD dwMoveMethod) {
-  auto file = FileOf(hFile);
-  return file ? file->SetPointer(lDistanceToMove, lpDistanceToMoveHigh, dwMoveMethod) : INVALID_SET_FILE_POINTER;
+  return Guarded(DWORD{INVALID_SET_FILE_POINTER}, [&]() -> DWORD {
+    auto file = FileOf(hFile);
+    return file ? file->SetPointer(lDistanceToMove, lpDistanceToMoveHigh, dwMoveMethod) : INVALID_SET_FILE_POINTER;
+  });
 }
 
 BOOL WINAPI SetEndOfFile(HANDLE hFile) {
-  auto file = FileOf(hFile);
-  return file ? file->SetEnd() : FALSE;
+  return Guarded(BOOL{FALSE}, [&]() -> BOOL {
+    auto file = FileOf(hFile);
+    return file ? file->SetEnd() : FALSE;
+  });
 }

@@ -4,7 +4,10 @@
 #include <cstring>
 #include <utility>
 
+#include "NoThrow.h"
 #include "winerror.h"
+
+using qorv::platform::Guarded;
 
 namespace {
 
@@ -90,16 +93,18 @@ const char* MessageText(DWORD id) {
 // Width control (the low byte of the flags) is not applied: the texts are one
 // line each and keep their CR LF.
 DWORD WINAPI FormatMessageA(DWORD dwFlags, LPCVOID, DWORD dwMessageId, DWORD, LPSTR lpBuffer, DWORD nSize, void*) {
-  constexpr DWORD kSupported = FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS |
-                               FORMAT_MESSAGE_ARGUMENT_ARRAY | FORMAT_MESSAGE_MAX_WIDTH_MASK;
-  if (!(dwFlags & FORMAT_MESSAGE_FROM_SYSTEM) || (dwFlags & ~kSupported) || !lpBuffer) {
-    return qorv::platform::FailWith(ERROR_INVALID_PARAMETER);
-  }
-  const char* text = MessageText(dwMessageId);
-  if (!text) return qorv::platform::FailWith(ERROR_MR_MID_NOT_FOUND);
-  size_t length = std::strlen(text) + 2;
-  if (length + 1 > nSize) return qorv::platform::FailWith(ERROR_INSUFFICIENT_BUFFER);
-  std::memcpy(lpBuffer, text, length - 2);
-  std::memcpy(lpBuffer + length - 2, "\r\n", 3);
-  return static_cast<DWORD>(length);
+  return Guarded(DWORD{0}, [&]() -> DWORD {
+    constexpr DWORD kSupported = FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS |
+                                 FORMAT_MESSAGE_ARGUMENT_ARRAY | FORMAT_MESSAGE_MAX_WIDTH_MASK;
+    if (!(dwFlags & FORMAT_MESSAGE_FROM_SYSTEM) || (dwFlags & ~kSupported) || !lpBuffer) {
+      return qorv::platform::FailWith(ERROR_INVALID_PARAMETER);
+    }
+    const char* text = MessageText(dwMessageId);
+    if (!text) return qorv::platform::FailWith(ERROR_MR_MID_NOT_FOUND);
+    size_t length = std::strlen(text) + 2;
+    if (length + 1 > nSize) return qorv::platform::FailWith(ERROR_INSUFFICIENT_BUFFER);
+    std::memcpy(lpBuffer, text, length - 2);
+    std::memcpy(lpBuffer + length - 2, "\r\n", 3);
+    return static_cast<DWORD>(length);
+  });
 }

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "NoThrow.h"
 #include "PathMap.h"
 #include "fileapi.h"
 #include "resource.h"
@@ -148,100 +149,110 @@ HMODULE ModuleFromAddress(const void* address) {
 using namespace qorv::platform;
 
 HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName) {
-  if (!lpModuleName) return ProgramModule();
-  std::string wanted = BaseName(lpModuleName);
-  std::string program = BaseName(ProgramPath());
-  for (const auto& info : ListModules()) {
-    if (NameMatchesModule(wanted, info.Path.empty() ? program : info.Path)) return info.Module;
-  }
-  SetLastError(ERROR_MOD_NOT_FOUND);
-  return nullptr;
+  return Guarded(HMODULE{}, [&]() -> HMODULE {
+    if (!lpModuleName) return ProgramModule();
+    std::string wanted = BaseName(lpModuleName);
+    std::string program = BaseName(ProgramPath());
+    for (const auto& info : ListModules()) {
+      if (NameMatchesModule(wanted, info.Path.empty() ? program : info.Path)) return info.Module;
+    }
+    SetLastError(ERROR_MOD_NOT_FOUND);
+    return nullptr;
+  });
 }
 
 DWORD WINAPI GetModuleFileNameA(HMODULE hModule, LPSTR lpFilename, DWORD nSize) {
-  auto path = ModulePath(hModule);
-  if (!path || path->empty()) return FailWith(ERROR_MOD_NOT_FOUND);
-  std::string name = LinuxToWindowsPath(*path).value_or(*path);
-  if (!lpFilename || nSize == 0) return FailWith(ERROR_INSUFFICIENT_BUFFER);
-  // Too small: the name is cut to fit with its terminator, the full size is
-  // answered and the error says so, as Windows does since Vista.
-  if (name.size() >= nSize) {
-    std::memcpy(lpFilename, name.data(), nSize - 1);
-    lpFilename[nSize - 1] = '\0';
-    SetLastError(ERROR_INSUFFICIENT_BUFFER);
-    return nSize;
-  }
-  std::memcpy(lpFilename, name.c_str(), name.size() + 1);
-  return static_cast<DWORD>(name.size());
+  return Guarded(DWORD{0}, [&]() -> DWORD {
+    auto path = ModulePath(hModule);
+    if (!path || path->empty()) return FailWith(ERROR_MOD_NOT_FOUND);
+    std::string name = LinuxToWindowsPath(*path).value_or(*path);
+    if (!lpFilename || nSize == 0) return FailWith(ERROR_INSUFFICIENT_BUFFER);
+    // Too small: the name is cut to fit with its terminator, the full size is
+    // answered and the error says so, as Windows does since Vista.
+    if (name.size() >= nSize) {
+      std::memcpy(lpFilename, name.data(), nSize - 1);
+      lpFilename[nSize - 1] = '\0';
+      SetLastError(ERROR_INSUFFICIENT_BUFFER);
+      return nSize;
+    }
+    std::memcpy(lpFilename, name.c_str(), name.size() + 1);
+    return static_cast<DWORD>(name.size());
+  });
 }
 
 HMODULE WINAPI LoadLibraryA(LPCSTR lpLibFileName) {
-  if (!lpLibFileName || !*lpLibFileName) {
-    SetLastError(ERROR_MOD_NOT_FOUND);
-    return nullptr;
-  }
-  std::string path = LibraryPathFor(lpLibFileName);
-  // No lock is held across dlopen: the library's initialisers may call back
-  // into the module functions.
-  void* handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (!handle) {
-    bool present = path.find('/') != std::string::npos && FileExists(path);
-    SetLastError(present ? ERROR_BAD_EXE_FORMAT : ERROR_MOD_NOT_FOUND);
-    return nullptr;
-  }
-  HMODULE module = ModuleOfHandle(handle);
-  if (!module) {
-    ::dlclose(handle);
-    SetLastError(ERROR_MOD_NOT_FOUND);
-    return nullptr;
-  }
-  auto& loaded = Loaded();
-  std::lock_guard guard(loaded.Lock);
-  loaded.Handles[module].push_back(handle);
-  return module;
+  return Guarded(HMODULE{}, [&]() -> HMODULE {
+    if (!lpLibFileName || !*lpLibFileName) {
+      SetLastError(ERROR_MOD_NOT_FOUND);
+      return nullptr;
+    }
+    std::string path = LibraryPathFor(lpLibFileName);
+    // No lock is held across dlopen: the library's initialisers may call back
+    // into the module functions.
+    void* handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!handle) {
+      bool present = path.find('/') != std::string::npos && FileExists(path);
+      SetLastError(present ? ERROR_BAD_EXE_FORMAT : ERROR_MOD_NOT_FOUND);
+      return nullptr;
+    }
+    HMODULE module = ModuleOfHandle(handle);
+    if (!module) {
+      ::dlclose(handle);
+      SetLastError(ERROR_MOD_NOT_FOUND);
+      return nullptr;
+    }
+    auto& loaded = Loaded();
+    std::lock_guard guard(loaded.Lock);
+    loaded.Handles[module].push_back(handle);
+    return module;
+  });
 }
 
 BOOL WINAPI FreeLibrary(HMODULE hLibModule) {
-  void* handle = nullptr;
-  {
-    auto& loaded = Loaded();
-    std::lock_guard guard(loaded.Lock);
-    auto it = loaded.Handles.find(hLibModule);
-    if (it == loaded.Handles.end()) return FailWith(ERROR_MOD_NOT_FOUND);
-    handle = it->second.back();
-    it->second.pop_back();
-    if (it->second.empty()) loaded.Handles.erase(it);
-  }
-  // Outside the lock: the library's finalisers run here.
-  return ::dlclose(handle) == 0 ? TRUE : FailWith(ERROR_GEN_FAILURE);
+  return Guarded(BOOL{FALSE}, [&]() -> BOOL {
+    void* handle = nullptr;
+    {
+      auto& loaded = Loaded();
+      std::lock_guard guard(loaded.Lock);
+      auto it = loaded.Handles.find(hLibModule);
+      if (it == loaded.Handles.end()) return FailWith(ERROR_MOD_NOT_FOUND);
+      handle = it->second.back();
+      it->second.pop_back();
+      if (it->second.empty()) loaded.Handles.erase(it);
+    }
+    // Outside the lock: the library's finalisers run here.
+    return ::dlclose(handle) == 0 ? TRUE : FailWith(ERROR_GEN_FAILURE);
+  });
 }
 
 void* WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName) {
-  if (!lpProcName || IS_INTRESOURCE(lpProcName)) {
-    SetLastError(ERROR_PROC_NOT_FOUND);
-    return nullptr;
-  }
-  HMODULE module = hModule ? hModule : ProgramModule();
-  auto path = ModulePath(module);
-  if (!path) {
-    SetLastError(ERROR_MOD_NOT_FOUND);
-    return nullptr;
-  }
-  // A fresh reference for the look-up, released at once: the module stays
-  // loaded by whoever loaded it. The program is looked up through dlopen(NULL).
-  void* handle =
-      module == ProgramModule() ? ::dlopen(nullptr, RTLD_LAZY) : ::dlopen(path->c_str(), RTLD_LAZY | RTLD_NOLOAD);
-  if (!handle) {
-    SetLastError(ERROR_MOD_NOT_FOUND);
-    return nullptr;
-  }
-  void* symbol = ::dlsym(handle, lpProcName);
-  ::dlclose(handle);
-  // dlsym also searches the module's dependencies; Windows answers only the
-  // module's own exports.
-  if (!symbol || ModuleFromAddress(symbol) != module) {
-    SetLastError(ERROR_PROC_NOT_FOUND);
-    return nullptr;
-  }
-  return symbol;
+  return Guarded(static_cast<void*>(nullptr), [&]() -> void* {
+    if (!lpProcName || IS_INTRESOURCE(lpProcName)) {
+      SetLastError(ERROR_PROC_NOT_FOUND);
+      return nullptr;
+    }
+    HMODULE module = hModule ? hModule : ProgramModule();
+    auto path = ModulePath(module);
+    if (!path) {
+      SetLastError(ERROR_MOD_NOT_FOUND);
+      return nullptr;
+    }
+    // A fresh reference for the look-up, released at once: the module stays
+    // loaded by whoever loaded it. The program is looked up through dlopen(NULL).
+    void* handle =
+        module == ProgramModule() ? ::dlopen(nullptr, RTLD_LAZY) : ::dlopen(path->c_str(), RTLD_LAZY | RTLD_NOLOAD);
+    if (!handle) {
+      SetLastError(ERROR_MOD_NOT_FOUND);
+      return nullptr;
+    }
+    void* symbol = ::dlsym(handle, lpProcName);
+    ::dlclose(handle);
+    // dlsym also searches the module's dependencies; Windows answers only the
+    // module's own exports.
+    if (!symbol || ModuleFromAddress(symbol) != module) {
+      SetLastError(ERROR_PROC_NOT_FOUND);
+      return nullptr;
+    }
+    return symbol;
+  });
 }

@@ -8,6 +8,7 @@
 #include <mutex>
 #include <vector>
 
+#include "NoThrow.h"
 #include "PathMap.h"
 #include "fileapi.h"
 #include "systemroot.h"
@@ -131,91 +132,97 @@ std::string CurrentWindowsDirectory() {
 }
 
 std::optional<std::string> FullWindowsPath(const std::string& input) {
-  std::string path = input;
-  std::replace(path.begin(), path.end(), '/', '\\');
-  // "\\?\C:\x" is the long-path spelling of "C:\x".
-  if (path.rfind("\\\\?\\", 0) == 0) path.erase(0, 4);
-  if (path.empty() || HasInvalidCharacter(path) || path.rfind("\\\\", 0) == 0) {
-    SetLastError(ERROR_INVALID_NAME);
-    return std::nullopt;
-  }
-  std::string current = CurrentWindowsDirectory();
-  std::string base;
-  std::string rest;
-  if (HasDrivePrefix(path)) {
-    char drive = UpperAscii(path[0]);
-    rest = path.substr(2);
-    bool driveRelative = rest.empty() || rest[0] != '\\';
-    // "D:name" continues from the current directory only on the current drive;
-    // other drives start at their root (no per-drive directories are kept).
-    bool fromCurrent = driveRelative && DriveOf(current) == drive;
-    base = fromCurrent ? current : std::string{drive, ':', '\\'};
-  } else if (path[0] == '\\') {
-    base = std::string{DriveOf(current), ':', '\\'};
-    rest = path;
-  } else {
-    base = current;
-    rest = path;
-  }
-  auto parts = SplitComponents(base.substr(3));
-  auto more = SplitComponents(rest);
-  parts.insert(parts.end(), more.begin(), more.end());
-  bool trailing = path.back() == '\\';
-  return JoinFull(DriveOf(base), Normalise(parts), trailing);
+  return Guarded(std::optional<std::string>{}, [&]() -> std::optional<std::string> {
+    std::string path = input;
+    std::replace(path.begin(), path.end(), '/', '\\');
+    // "\\?\C:\x" is the long-path spelling of "C:\x".
+    if (path.rfind("\\\\?\\", 0) == 0) path.erase(0, 4);
+    if (path.empty() || HasInvalidCharacter(path) || path.rfind("\\\\", 0) == 0) {
+      SetLastError(ERROR_INVALID_NAME);
+      return std::nullopt;
+    }
+    std::string current = CurrentWindowsDirectory();
+    std::string base;
+    std::string rest;
+    if (HasDrivePrefix(path)) {
+      char drive = UpperAscii(path[0]);
+      rest = path.substr(2);
+      bool driveRelative = rest.empty() || rest[0] != '\\';
+      // "D:name" continues from the current directory only on the current drive;
+      // other drives start at their root (no per-drive directories are kept).
+      bool fromCurrent = driveRelative && DriveOf(current) == drive;
+      base = fromCurrent ? current : std::string{drive, ':', '\\'};
+    } else if (path[0] == '\\') {
+      base = std::string{DriveOf(current), ':', '\\'};
+      rest = path;
+    } else {
+      base = current;
+      rest = path;
+    }
+    auto parts = SplitComponents(base.substr(3));
+    auto more = SplitComponents(rest);
+    parts.insert(parts.end(), more.begin(), more.end());
+    bool trailing = path.back() == '\\';
+    return JoinFull(DriveOf(base), Normalise(parts), trailing);
+  });
 }
 
 std::optional<std::filesystem::path> WindowsToLinuxPath(const std::string& windowsPath) {
-  auto full = FullWindowsPath(windowsPath);
-  if (!full) return std::nullopt;
-  if (full->size() >= MAX_PATH) {
-    SetLastError(ERROR_FILENAME_EXCED_RANGE);
-    return std::nullopt;
-  }
-  DriveMapping drive = ReadDriveMapping(DriveOf(*full));
-  if (drive.Kind == DriveKind::Absent) {
-    SetLastError(ERROR_PATH_NOT_FOUND);
-    return std::nullopt;
-  }
-  if (drive.Folder.empty()) {
-    SetLastError(ERROR_NOT_READY);
-    return std::nullopt;
-  }
-  std::filesystem::path result = drive.Folder;
-  bool parentExists = IsDirectory(result);
-  for (const auto& part : SplitComponents(full->substr(3))) {
-    std::string name = AnsiToUtf8(part);
-    if (parentExists && !Exists(result / name)) {
-      if (auto match = FindIgnoringCase(result, name)) name = *match;
+  return Guarded(std::optional<std::filesystem::path>{}, [&]() -> std::optional<std::filesystem::path> {
+    auto full = FullWindowsPath(windowsPath);
+    if (!full) return std::nullopt;
+    if (full->size() >= MAX_PATH) {
+      SetLastError(ERROR_FILENAME_EXCED_RANGE);
+      return std::nullopt;
     }
-    result /= name;
-    parentExists = parentExists && IsDirectory(result);
-  }
-  return result;
+    DriveMapping drive = ReadDriveMapping(DriveOf(*full));
+    if (drive.Kind == DriveKind::Absent) {
+      SetLastError(ERROR_PATH_NOT_FOUND);
+      return std::nullopt;
+    }
+    if (drive.Folder.empty()) {
+      SetLastError(ERROR_NOT_READY);
+      return std::nullopt;
+    }
+    std::filesystem::path result = drive.Folder;
+    bool parentExists = IsDirectory(result);
+    for (const auto& part : SplitComponents(full->substr(3))) {
+      std::string name = AnsiToUtf8(part);
+      if (parentExists && !Exists(result / name)) {
+        if (auto match = FindIgnoringCase(result, name)) name = *match;
+      }
+      result /= name;
+      parentExists = parentExists && IsDirectory(result);
+    }
+    return result;
+  });
 }
 
 std::optional<std::string> LinuxToWindowsPath(const std::filesystem::path& linuxPath) {
-  std::error_code error;
-  auto target = std::filesystem::weakly_canonical(std::filesystem::absolute(linuxPath, error), error);
-  if (error) return std::nullopt;
-  std::optional<std::string> best;
-  size_t bestLength = 0;
-  for (char letter = 'A'; letter <= 'Z'; ++letter) {
-    DriveMapping drive = ReadDriveMapping(letter);
-    if (drive.Folder.empty()) continue;
-    auto folder = std::filesystem::weakly_canonical(drive.Folder, error);
-    if (error) continue;
-    auto relative = target.lexically_relative(folder);
-    if (relative.empty() || *relative.begin() == "..") continue;
-    size_t length = folder.native().size();
-    if (best && length <= bestLength) continue;
-    std::vector<std::string> parts;
-    for (const auto& part : relative) {
-      if (part != ".") parts.push_back(Utf8ToAnsi(part.string()));
+  return Guarded(std::optional<std::string>{}, [&]() -> std::optional<std::string> {
+    std::error_code error;
+    auto target = std::filesystem::weakly_canonical(std::filesystem::absolute(linuxPath, error), error);
+    if (error) return std::nullopt;
+    std::optional<std::string> best;
+    size_t bestLength = 0;
+    for (char letter = 'A'; letter <= 'Z'; ++letter) {
+      DriveMapping drive = ReadDriveMapping(letter);
+      if (drive.Folder.empty()) continue;
+      auto folder = std::filesystem::weakly_canonical(drive.Folder, error);
+      if (error) continue;
+      auto relative = target.lexically_relative(folder);
+      if (relative.empty() || *relative.begin() == "..") continue;
+      size_t length = folder.native().size();
+      if (best && length <= bestLength) continue;
+      std::vector<std::string> parts;
+      for (const auto& part : relative) {
+        if (part != ".") parts.push_back(Utf8ToAnsi(part.string()));
+      }
+      best = JoinFull(letter, parts, false);
+      bestLength = length;
     }
-    best = JoinFull(letter, parts, false);
-    bestLength = length;
-  }
-  return best;
+    return best;
+  });
 }
 
 DWORD MissingPathError(const std::filesystem::path& linuxPath) {
@@ -245,52 +252,62 @@ DWORD CopyOutPath(const std::string& text, LPSTR buffer, DWORD bufferSize) {
 using namespace qorv::platform;
 
 DWORD WINAPI GetCurrentDirectoryA(DWORD nBufferLength, LPSTR lpBuffer) {
-  return CopyOutPath(CurrentWindowsDirectory(), lpBuffer, nBufferLength);
+  return Guarded(DWORD{0}, [&]() -> DWORD { return CopyOutPath(CurrentWindowsDirectory(), lpBuffer, nBufferLength); });
 }
 
 BOOL WINAPI SetCurrentDirectoryA(LPCSTR lpPathName) {
-  auto linux = MapFileName(lpPathName);
-  if (!linux) return FALSE;
-  struct stat st;
-  if (::stat(linux->c_str(), &st) != 0) return FailWith(MissingPathError(*linux));
-  if (!S_ISDIR(st.st_mode)) return FailWith(ERROR_DIRECTORY);
-  auto full = FullWindowsPath(lpPathName);
-  if (!full) return FALSE;
-  if (full->size() > 3 && full->back() == '\\') full->pop_back();
-  auto& current = Current();
-  std::lock_guard guard(current.Lock);
-  current.Path = *full;
-  return TRUE;
+  return Guarded(BOOL{FALSE}, [&]() -> BOOL {
+    auto linux = MapFileName(lpPathName);
+    if (!linux) return FALSE;
+    struct stat st;
+    if (::stat(linux->c_str(), &st) != 0) return FailWith(MissingPathError(*linux));
+    if (!S_ISDIR(st.st_mode)) return FailWith(ERROR_DIRECTORY);
+    auto full = FullWindowsPath(lpPathName);
+    if (!full) return FALSE;
+    if (full->size() > 3 && full->back() == '\\') full->pop_back();
+    auto& current = Current();
+    std::lock_guard guard(current.Lock);
+    current.Path = *full;
+    return TRUE;
+  });
 }
 
 DWORD WINAPI GetFullPathNameA(LPCSTR lpFileName, DWORD nBufferLength, LPSTR lpBuffer, LPSTR* lpFilePart) {
-  if (!lpFileName) return FailWith(ERROR_INVALID_PARAMETER);
-  auto full = FullWindowsPath(lpFileName);
-  if (!full) return 0;
-  DWORD result = CopyOutPath(*full, lpBuffer, nBufferLength);
-  if (lpFilePart && result < nBufferLength && lpBuffer) {
-    // The file part is what follows the last separator; a path ending in a
-    // separator has none.
-    char* last = std::strrchr(lpBuffer, '\\');
-    *lpFilePart = (last && last[1]) ? last + 1 : nullptr;
-  }
-  return result;
+  return Guarded(DWORD{0}, [&]() -> DWORD {
+    if (!lpFileName) return FailWith(ERROR_INVALID_PARAMETER);
+    auto full = FullWindowsPath(lpFileName);
+    if (!full) return 0;
+    DWORD result = CopyOutPath(*full, lpBuffer, nBufferLength);
+    if (lpFilePart && result < nBufferLength && lpBuffer) {
+      // The file part is what follows the last separator; a path ending in a
+      // separator has none.
+      char* last = std::strrchr(lpBuffer, '\\');
+      *lpFilePart = (last && last[1]) ? last + 1 : nullptr;
+    }
+    return result;
+  });
 }
 
 DWORD WINAPI GetShortPathNameA(LPCSTR lpszLongPath, LPSTR lpszShortPath, DWORD cchBuffer) {
-  auto linux = MapFileName(lpszLongPath);
-  if (!linux) return 0;
-  struct stat st;
-  if (::stat(linux->c_str(), &st) != 0) return FailWith(MissingPathError(*linux));
-  // Copy first: the caller may pass the same buffer for both paths.
-  std::string longPath = lpszLongPath;
-  return CopyOutPath(longPath, lpszShortPath, cchBuffer);
+  return Guarded(DWORD{0}, [&]() -> DWORD {
+    auto linux = MapFileName(lpszLongPath);
+    if (!linux) return 0;
+    struct stat st;
+    if (::stat(linux->c_str(), &st) != 0) return FailWith(MissingPathError(*linux));
+    // Copy first: the caller may pass the same buffer for both paths.
+    std::string longPath = lpszLongPath;
+    return CopyOutPath(longPath, lpszShortPath, cchBuffer);
+  });
 }
 
 DWORD WINAPI GetTempPathA(DWORD nBufferLength, LPSTR lpBuffer) {
-  return CopyOutPath(TempFolder() + "\\", lpBuffer, nBufferLength);
+  return Guarded(DWORD{0}, [&]() -> DWORD { return CopyOutPath(TempFolder() + "\\", lpBuffer, nBufferLength); });
 }
 
-UINT WINAPI GetWindowsDirectoryA(LPSTR lpBuffer, UINT uSize) { return CopyOutPath(WindowsFolder(), lpBuffer, uSize); }
+UINT WINAPI GetWindowsDirectoryA(LPSTR lpBuffer, UINT uSize) {
+  return Guarded(UINT{0}, [&]() -> UINT { return CopyOutPath(WindowsFolder(), lpBuffer, uSize); });
+}
 
-UINT WINAPI GetSystemDirectoryA(LPSTR lpBuffer, UINT uSize) { return CopyOutPath(SystemFolder(), lpBuffer, uSize); }
+UINT WINAPI GetSystemDirectoryA(LPSTR lpBuffer, UINT uSize) {
+  return Guarded(UINT{0}, [&]() -> UINT { return CopyOutPath(SystemFolder(), lpBuffer, uSize); });
+}

@@ -7,6 +7,7 @@
 #include <mutex>
 #include <vector>
 
+#include "NoThrow.h"
 #include "fileapi.h"
 #include "resource.h"
 #include "winerror.h"
@@ -111,56 +112,64 @@ void UnregisterResourceTable(const ResourceEntry* entries) {
 using namespace qorv::platform;
 
 HRSRC WINAPI FindResourceA(HMODULE hModule, LPCSTR lpName, LPCSTR lpType) {
-  if (!lpName || !lpType) {
-    SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
-    return nullptr;
-  }
-  HMODULE module = hModule ? hModule : GetModuleHandleA(nullptr);
-  Key name = KeyOf(lpName);
-  Key type = KeyOf(lpType);
-  auto& tables = Tables();
-  std::lock_guard guard(tables.Lock);
-  bool moduleHasTable = false;
-  bool typeFound = false;
-  for (const auto& table : tables.Tables) {
-    if (table.Module != module) continue;
-    moduleHasTable = true;
-    for (size_t i = 0; i < table.Count; ++i) {
-      const ResourceEntry& entry = table.Entries[i];
-      if (!Matches(type, entry.Type, entry.TypeId)) continue;
-      typeFound = true;
-      if (Matches(name, entry.Name, entry.NameId)) {
-        return reinterpret_cast<HRSRC>(const_cast<ResourceEntry*>(&entry));
+  return Guarded(HRSRC{}, [&]() -> HRSRC {
+    if (!lpName || !lpType) {
+      SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
+      return nullptr;
+    }
+    HMODULE module = hModule ? hModule : GetModuleHandleA(nullptr);
+    Key name = KeyOf(lpName);
+    Key type = KeyOf(lpType);
+    auto& tables = Tables();
+    std::lock_guard guard(tables.Lock);
+    bool moduleHasTable = false;
+    bool typeFound = false;
+    for (const auto& table : tables.Tables) {
+      if (table.Module != module) continue;
+      moduleHasTable = true;
+      for (size_t i = 0; i < table.Count; ++i) {
+        const ResourceEntry& entry = table.Entries[i];
+        if (!Matches(type, entry.Type, entry.TypeId)) continue;
+        typeFound = true;
+        if (Matches(name, entry.Name, entry.NameId)) {
+          return reinterpret_cast<HRSRC>(const_cast<ResourceEntry*>(&entry));
+        }
       }
     }
-  }
-  SetLastError(!moduleHasTable ? ERROR_RESOURCE_DATA_NOT_FOUND
-               : typeFound     ? ERROR_RESOURCE_NAME_NOT_FOUND
-                               : ERROR_RESOURCE_TYPE_NOT_FOUND);
-  return nullptr;
+    SetLastError(!moduleHasTable ? ERROR_RESOURCE_DATA_NOT_FOUND
+                 : typeFound     ? ERROR_RESOURCE_NAME_NOT_FOUND
+                                 : ERROR_RESOURCE_TYPE_NOT_FOUND);
+    return nullptr;
+  });
 }
 
 HGLOBAL WINAPI LoadResource(HMODULE, HRSRC hResInfo) {
-  const ResourceEntry* entry = ValidEntry(hResInfo);
-  if (!entry) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return nullptr;
-  }
-  return const_cast<void*>(entry->Data);
+  return Guarded(HGLOBAL{}, [&]() -> HGLOBAL {
+    const ResourceEntry* entry = ValidEntry(hResInfo);
+    if (!entry) {
+      SetLastError(ERROR_INVALID_HANDLE);
+      return nullptr;
+    }
+    return const_cast<void*>(entry->Data);
+  });
 }
 
 LPVOID WINAPI LockResource(HGLOBAL hResData) {
-  if (!hResData || !IsRegisteredData(hResData)) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return nullptr;
-  }
-  return hResData;
+  return Guarded(LPVOID{}, [&]() -> LPVOID {
+    if (!hResData || !IsRegisteredData(hResData)) {
+      SetLastError(ERROR_INVALID_HANDLE);
+      return nullptr;
+    }
+    return hResData;
+  });
 }
 
 DWORD WINAPI SizeofResource(HMODULE, HRSRC hResInfo) {
-  const ResourceEntry* entry = ValidEntry(hResInfo);
-  if (!entry) return FailWith(ERROR_INVALID_HANDLE);
-  return entry->Size;
+  return Guarded(DWORD{0}, [&]() -> DWORD {
+    const ResourceEntry* entry = ValidEntry(hResInfo);
+    if (!entry) return FailWith(ERROR_INVALID_HANDLE);
+    return entry->Size;
+  });
 }
 
 // Resources live in the module's image, so there is nothing to release; the

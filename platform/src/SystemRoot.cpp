@@ -9,6 +9,7 @@
 
 #include "FileDescriptor.h"
 #include "IniFile.h"
+#include "NoThrow.h"
 #include "winerror.h"
 
 namespace qorv::platform {
@@ -103,67 +104,81 @@ std::filesystem::path SystemRootPath() {
 }
 
 std::vector<std::pair<std::string, std::string>> ReadIniEntries(const std::string& fileName) {
-  return ReadIniFileAt(SystemRootPath() / fileName);
+  return Guarded(
+      std::vector<std::pair<std::string, std::string>>{},
+      [&]() -> std::vector<std::pair<std::string, std::string>> { return ReadIniFileAt(SystemRootPath() / fileName); });
 }
 
 std::optional<std::string> ReadIniValue(const std::string& fileName, const std::string& key) {
-  for (const auto& [name, value] : ReadIniEntries(fileName)) {
-    if (SameIniKey(name, key)) return value;
-  }
-  return std::nullopt;
+  return Guarded(std::optional<std::string>{}, [&]() -> std::optional<std::string> {
+    for (const auto& [name, value] : ReadIniEntries(fileName)) {
+      if (SameIniKey(name, key)) return value;
+    }
+    return std::nullopt;
+  });
 }
 
 bool WriteIniValue(const std::string& fileName, const std::string& key, const std::string& value) {
-  return UpdateIniFileAt(SystemRootPath() / fileName, key, value);
+  return Guarded(false, [&]() -> bool { return UpdateIniFileAt(SystemRootPath() / fileName, key, value); });
 }
 
 bool RemoveIniValue(const std::string& fileName, const std::string& key) {
-  return UpdateIniFileAt(SystemRootPath() / fileName, key, std::nullopt);
+  return Guarded(false, [&]() -> bool { return UpdateIniFileAt(SystemRootPath() / fileName, key, std::nullopt); });
 }
 
 std::optional<std::string> ReadDeviceMapping(int portNumber) {
-  if (portNumber <= 0) return std::nullopt;
-  auto value = ReadIniValue(kDevicesFile, PortKey(portNumber));
-  if (value && value->empty()) return std::nullopt;
-  return value;
+  return Guarded(std::optional<std::string>{}, [&]() -> std::optional<std::string> {
+    if (portNumber <= 0) return std::nullopt;
+    auto value = ReadIniValue(kDevicesFile, PortKey(portNumber));
+    if (value && value->empty()) return std::nullopt;
+    return value;
+  });
 }
 
 bool WriteDeviceMapping(int portNumber, const std::string& target) {
-  if (portNumber <= 0 || target.empty()) return FailWith(ERROR_INVALID_PARAMETER);
-  return WriteIniValue(kDevicesFile, PortKey(portNumber), target);
+  return Guarded(false, [&]() -> bool {
+    if (portNumber <= 0 || target.empty()) return FailWith(ERROR_INVALID_PARAMETER);
+    return WriteIniValue(kDevicesFile, PortKey(portNumber), target);
+  });
 }
 
 bool RemoveDeviceMapping(int portNumber) {
-  if (portNumber <= 0) return FailWith(ERROR_INVALID_PARAMETER);
-  return RemoveIniValue(kDevicesFile, PortKey(portNumber));
+  return Guarded(false, [&]() -> bool {
+    if (portNumber <= 0) return FailWith(ERROR_INVALID_PARAMETER);
+    return RemoveIniValue(kDevicesFile, PortKey(portNumber));
+  });
 }
 
 DriveMapping ReadDriveMapping(char letter) {
-  DriveMapping mapping;
-  if (!IsDriveLetter(letter)) return mapping;
-  auto root = SystemRootPath();
-  auto value = ReadIniValue(kDrivesFile, std::string(1, letter));
-  if (!value) return mapping;
-  auto comma = value->find(',');
-  auto kind = ParseDriveKind(value->substr(0, comma));
-  if (!kind || *kind == DriveKind::Absent) return mapping;
-  mapping.Kind = *kind;
-  if (comma == std::string::npos || comma + 1 == value->size()) return mapping;
-  std::filesystem::path folder = value->substr(comma + 1);
-  mapping.Folder = folder.is_absolute() ? folder : root / folder;
-  return mapping;
+  return Guarded(DriveMapping{}, [&]() -> DriveMapping {
+    DriveMapping mapping;
+    if (!IsDriveLetter(letter)) return mapping;
+    auto root = SystemRootPath();
+    auto value = ReadIniValue(kDrivesFile, std::string(1, letter));
+    if (!value) return mapping;
+    auto comma = value->find(',');
+    auto kind = ParseDriveKind(value->substr(0, comma));
+    if (!kind || *kind == DriveKind::Absent) return mapping;
+    mapping.Kind = *kind;
+    if (comma == std::string::npos || comma + 1 == value->size()) return mapping;
+    std::filesystem::path folder = value->substr(comma + 1);
+    mapping.Folder = folder.is_absolute() ? folder : root / folder;
+    return mapping;
+  });
 }
 
 bool ConfigureDrive(char letter, const std::filesystem::path& folder, DriveKind kind) {
-  if (!IsDriveLetter(letter)) return FailWith(ERROR_INVALID_DRIVE);
-  std::string value = DriveKindName(kind);
-  if (kind != DriveKind::Absent && !folder.empty()) value += "," + folder.string();
-  if (kind == DriveKind::Fixed && !folder.empty()) {
-    std::error_code ignored;
-    std::filesystem::create_directories(folder.is_absolute() ? folder : SystemRootPath() / folder, ignored);
-  }
-  char upper = static_cast<char>(letter >= 'a' ? letter - 32 : letter);
-  return WriteIniValue(kDrivesFile, std::string(1, upper), value);
+  return Guarded(false, [&]() -> bool {
+    if (!IsDriveLetter(letter)) return FailWith(ERROR_INVALID_DRIVE);
+    std::string value = DriveKindName(kind);
+    if (kind != DriveKind::Absent && !folder.empty()) value += "," + folder.string();
+    if (kind == DriveKind::Fixed && !folder.empty()) {
+      std::error_code ignored;
+      std::filesystem::create_directories(folder.is_absolute() ? folder : SystemRootPath() / folder, ignored);
+    }
+    char upper = static_cast<char>(letter >= 'a' ? letter - 32 : letter);
+    return WriteIniValue(kDrivesFile, std::string(1, upper), value);
+  });
 }
 
 std::string WindowsFolder() { return "C:\\Windows"; }
@@ -193,14 +208,16 @@ UINT ConfiguredAnsiCodePage() {
 }
 
 bool SetConfiguredAnsiCodePage(UINT codePage) {
-  if (codePage == 0 || codePage >= 65536) return FailWith(ERROR_INVALID_PARAMETER);
-  if (!WriteIniValue(kSystemFile, "AnsiCodePage", std::to_string(codePage))) return false;
-  auto root = SystemRootPath();
-  auto& state = State();
-  std::lock_guard guard(state.Lock);
-  state.CodePageRoot = root;
-  state.CodePage = codePage;
-  return true;
+  return Guarded(false, [&]() -> bool {
+    if (codePage == 0 || codePage >= 65536) return FailWith(ERROR_INVALID_PARAMETER);
+    if (!WriteIniValue(kSystemFile, "AnsiCodePage", std::to_string(codePage))) return false;
+    auto root = SystemRootPath();
+    auto& state = State();
+    std::lock_guard guard(state.Lock);
+    state.CodePageRoot = root;
+    state.CodePage = codePage;
+    return true;
+  });
 }
 
 }  // namespace qorv::platform
