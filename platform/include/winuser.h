@@ -15,8 +15,12 @@
 // more urgent matches, at most one per timer, and the next period counts from
 // its removal, so timers never pile up.
 //
-// Waits report input that is available (not only input that is new since the
-// last look), so a loop that waits and then reads cannot miss a message.
+// GetMessageA waits for a message it can return. MsgWaitForMultipleObjects and
+// WaitMessage wait, as on Windows, for input that is new since the thread last
+// looked at its queue (PeekMessageA, GetMessageA, GetQueueStatus): a loop that
+// waits there must read everything before waiting again. Re-posting with
+// PostQuitMessage the WM_QUIT that the last look removed adds nothing new, so
+// a pump that keeps WM_QUIT for an outer loop does not spin in such a wait.
 //
 // Exceptions: a window procedure or timer procedure that throws on the calling
 // thread's own stack (DispatchMessageA, a send to a window of the same thread)
@@ -387,15 +391,15 @@ BOOL WINAPI InSendMessage();
 // Releases the sender of the message being handled with lResult; FALSE when
 // the current message was not sent from another thread or was answered already.
 BOOL WINAPI ReplyMessage(LRESULT lResult);
-// Blocks until input (any QS_ALLINPUT kind) is available; TRUE.
+// Blocks until new input (any QS_ALLINPUT kind) arrives; TRUE.
 BOOL WINAPI WaitMessage();
-// High word: kinds of input available now; low word: the same (no "new since
-// last call" tracking), both masked by flags.
+// High word: kinds of input there now; low word: kinds added since the last
+// look; both masked by flags. Counts as a look.
 DWORD WINAPI GetQueueStatus(UINT flags);
-// Waits for the handles (any, or all with fWaitAll, in which case input must
-// also be there) or for input of dwWakeMask; WAIT_OBJECT_0 + nCount for input.
-// nCount may be 0; at most MAXIMUM_WAIT_OBJECTS - 1. Sent messages are not
-// served here: they end the wait (with QS_SENDMESSAGE) and the next
+// Waits for the handles (any, or all with fWaitAll, in which case new input
+// must also be there) or for new input of dwWakeMask; WAIT_OBJECT_0 + nCount
+// for input. nCount may be 0; at most MAXIMUM_WAIT_OBJECTS - 1. Sent messages
+// are not served here: they end the wait (with QS_SENDMESSAGE) and the next
 // PeekMessageA serves them.
 DWORD WINAPI MsgWaitForMultipleObjects(DWORD nCount, const HANDLE* pHandles, BOOL fWaitAll, DWORD dwMilliseconds,
                                        DWORD dwWakeMask);

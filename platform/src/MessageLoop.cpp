@@ -79,6 +79,7 @@ BOOL WINAPI PeekMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFi
   std::unique_lock lock(WaitLock());
   if (!IsValidReadFilterLocked(hWnd, *queue)) return FailWith(ERROR_INVALID_WINDOW_HANDLE);
   queue->lastRead = WaitClock::now();
+  queue->LookedLocked();
   ServeSentMessages(lock, *queue);
   UINT kinds = wRemoveMsg >> 16;
   QueueFilter filter{hWnd, wMsgFilterMin, wMsgFilterMax, kinds ? kinds : QS_ALLINPUT};
@@ -104,6 +105,7 @@ BOOL WINAPI GetMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFil
       return -1;
     }
     queue->lastRead = WaitClock::now();
+    queue->LookedLocked();
     if (ServeSentMessages(lock, *queue)) continue;
     if (queue->TakeLocked(filter, true, lpMsg)) {
       TrackKeyState(*queue, *lpMsg);
@@ -174,7 +176,10 @@ void WINAPI PostQuitMessage(int nExitCode) {
   std::lock_guard guard(WaitLock());
   queue->quitPosted = true;
   queue->quitCode = nExitCode;
-  queue->WakeWaiters();
+  if (queue->quitTakenByLastLook)
+    queue->quitTakenByLastLook = false;
+  else
+    queue->AddInputLocked(QS_POSTMESSAGE | QS_ALLPOSTMESSAGE);
 }
 
 BOOL WINAPI PostMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
@@ -203,7 +208,9 @@ BOOL WINAPI WaitMessage() {
   std::unique_lock lock(WaitLock());
   queue->lastRead = WaitClock::now();
   if (ServeSentMessages(lock, *queue)) return TRUE;
-  WaitForInputLocked(lock, *queue, QueueFilter{}, std::nullopt);
+  QueueFilter anyNewInput;
+  anyNewInput.newOnly = true;
+  WaitForInputLocked(lock, *queue, anyNewInput, std::nullopt);
   ServeSentMessages(lock, *queue);
   return TRUE;
 }
@@ -211,8 +218,12 @@ BOOL WINAPI WaitMessage() {
 DWORD WINAPI GetQueueStatus(UINT flags) {
   auto queue = CurrentQueue();
   std::lock_guard guard(WaitLock());
-  UINT kinds = queue->StatusLocked() & flags & 0xFFFF;
-  return MAKELONG(static_cast<WORD>(kinds), static_cast<WORD>(kinds));
+  UINT mask = flags & 0xFFFF;
+  UINT available = queue->StatusLocked() & mask;
+  UINT added = queue->changeBits & mask;
+  if (queue->HasNewInputLocked(QS_TIMER) && (mask & QS_TIMER)) added |= QS_TIMER;
+  queue->LookedLocked();
+  return MAKELONG(static_cast<WORD>(added), static_cast<WORD>(available));
 }
 
 DWORD WINAPI MsgWaitForMultipleObjects(DWORD nCount, const HANDLE* pHandles, BOOL fWaitAll, DWORD dwMilliseconds,
@@ -234,7 +245,7 @@ DWORD WINAPI MsgWaitForMultipleObjects(DWORD nCount, const HANDLE* pHandles, BOO
   auto queue = CurrentQueue();
   std::unique_lock lock(WaitLock());
   queue->lastRead = WaitClock::now();
-  QueueFilter filter{nullptr, 0, 0, dwWakeMask};
+  QueueFilter filter{nullptr, 0, 0, dwWakeMask, true};
   // Waiting for sent messages counts as reading the queue (not hung).
   WaitFilterScope scope(*queue, filter, (dwWakeMask & QS_SENDMESSAGE) != 0);
   if (fWaitAll) objects.push_back(queue);  // all handles and input together

@@ -122,6 +122,25 @@ bool MessageQueue::HasInputLocked(const QueueFilter& filter) const {
   return FindLocked(filter).has_value();
 }
 
+bool MessageQueue::HasNewInputLocked(UINT mask) const {
+  if (changeBits & mask) return true;
+  if (!(mask & QS_TIMER)) return false;
+  auto now = WaitClock::now();
+  return std::any_of(timers.begin(), timers.end(),
+                     [&](const Timer& timer) { return timer.due > lastLook && timer.due <= now; });
+}
+
+void MessageQueue::AddInputLocked(UINT kinds) {
+  changeBits |= kinds;
+  WakeWaiters();
+}
+
+void MessageQueue::LookedLocked() {
+  changeBits = 0;
+  lastLook = WaitClock::now();
+  quitTakenByLastLook = false;
+}
+
 bool MessageQueue::TakeLocked(const QueueFilter& filter, bool remove, MSG* out) {
   auto found = FindLocked(filter);
   if (!found) return false;
@@ -135,7 +154,10 @@ bool MessageQueue::TakeLocked(const QueueFilter& filter, bool remove, MSG* out) 
     case Candidate::Quit:
       msg.message = WM_QUIT;
       msg.wParam = static_cast<WPARAM>(quitCode);
-      if (remove) quitPosted = false;
+      if (remove) {
+        quitPosted = false;
+        quitTakenByLastLook = true;
+      }
       break;
     case Candidate::Paint:
       msg.hwnd = windows[found->index]->handle;
@@ -162,6 +184,8 @@ std::optional<WaitClock::time_point> MessageQueue::NextTimerDueLocked(const Queu
   std::optional<WaitClock::time_point> next;
   for (const Timer& timer : timers) {
     if (!WindowFilterAccepts(filter.hwnd, timer.hwnd)) continue;
+    // A timer that fell due before the last look is no new input.
+    if (filter.newOnly && timer.due <= lastLook) continue;
     if (!next || timer.due < *next) next = timer.due;
   }
   return next;
@@ -185,7 +209,7 @@ DWORD MessageQueue::PostLocked(const MSG& msg, bool front) {
     posted.push_front(msg);
   else
     posted.push_back(msg);
-  WakeWaiters();
+  AddInputLocked(KindOfMessage(msg.message));
   return 0;
 }
 

@@ -50,6 +50,9 @@ struct QueueFilter {
   UINT min = 0;
   UINT max = 0;
   UINT mask = QS_ALLINPUT;
+  // Only input that arrived since the owner last looked at its queue counts,
+  // as MsgWaitForMultipleObjects and WaitMessage have it on Windows.
+  bool newOnly = false;
 };
 
 inline const HWND kThreadMessagesOnly = reinterpret_cast<HWND>(static_cast<LONG_PTR>(-1));
@@ -58,12 +61,20 @@ constexpr auto kHungAfter = std::chrono::seconds(5);
 
 class MessageQueue : public Waitable {
  public:
-  explicit MessageQueue(DWORD owner) : threadId(owner), lastRead(WaitClock::now()) {}
+  explicit MessageQueue(DWORD owner) : threadId(owner), lastRead(WaitClock::now()), lastLook(lastRead) {}
 
-  bool IsSignaled() const override { return HasInputLocked(waitFilter); }
+  bool IsSignaled() const override {
+    return waitFilter.newOnly ? HasNewInputLocked(waitFilter.mask) : HasInputLocked(waitFilter);
+  }
 
   // All with WaitLock() held.
   bool HasInputLocked(const QueueFilter& filter) const;
+  bool HasNewInputLocked(UINT mask) const;
+  // Records input of these kinds as new and wakes the owner.
+  void AddInputLocked(UINT kinds);
+  // The owner looks at its queue (PeekMessageA, GetMessageA, GetQueueStatus):
+  // what is there stops being new.
+  void LookedLocked();
   // Finds the next message by priority; removes it when `remove` (a WM_PAINT
   // is never removed: it stays until the window is validated).
   bool TakeLocked(const QueueFilter& filter, bool remove, MSG* out);
@@ -89,6 +100,11 @@ class MessageQueue : public Waitable {
   HWND focus = nullptr;
   QueueFilter waitFilter;  // of the owner's current wait
   WaitClock::time_point lastRead;
+  UINT changeBits = 0;  // kinds added since the last look
+  WaitClock::time_point lastLook;
+  // The last look removed WM_QUIT: a pump that puts it back with
+  // PostQuitMessage adds nothing new, so its next wait does not spin.
+  bool quitTakenByLastLook = false;
   int readersBlocked = 0;  // owner blocked in a wait that sent messages end
   BYTE keys[256] = {};     // owner thread only
 

@@ -31,7 +31,7 @@ SendOutcome SendToOtherThread(std::unique_lock<std::mutex>& lock, const std::sha
                               std::optional<WaitClock::time_point> deadline) {
   auto self = CurrentQueueLocked();
   target->incoming.push_back(sent);
-  target->WakeWaiters();
+  target->AddInputLocked(QS_SENDMESSAGE);
   bool serve = !(flags & SMTO_BLOCK);
   WaitFilterScope scope(*self, QueueFilter{nullptr, 0, 0, QS_SENDMESSAGE}, serve);
   constexpr DWORD kIncoming = 1;

@@ -38,7 +38,7 @@ void InvalidateLocked(Window& window, const RECT* rect, bool erase) {
   window.update = window.needsPaint ? Union(window.update, area) : area;
   window.needsPaint = true;
   window.needsErase = window.needsErase || erase;
-  if (window.queue) window.queue->WakeWaiters();
+  if (window.queue) window.queue->AddInputLocked(QS_PAINT);
 }
 
 // The non-null device context token BeginPaint hands out: no drawing happens

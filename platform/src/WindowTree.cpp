@@ -40,7 +40,7 @@ void InvalidateAllLocked(Window& window) {
   window.needsPaint = true;
   window.needsErase = true;
   window.update = RECT{0, 0, Width(window.rect), Height(window.rect)};
-  if (window.queue) window.queue->WakeWaiters();
+  if (window.queue) window.queue->AddInputLocked(QS_PAINT);
 }
 
 std::vector<HWND>* SiblingsLocked(const Window& window) {

@@ -226,7 +226,7 @@ TEST(PlatformMessageQueue, MsgWaitWokenByHandleOrByInput) {
   std::thread poster([&] { PostThreadMessageA(self, WM_USER, 0, 0); });
   EXPECT_EQ(MsgWaitForMultipleObjects(1, &idleHandle, FALSE, 10000, QS_POSTMESSAGE), WAIT_OBJECT_0 + 1);
   poster.join();
-  // Input is reported while it is there, and only for the kinds asked for.
+  // Input stays new until the thread looks, and counts only for the kinds asked for.
   EXPECT_EQ(MsgWaitForMultipleObjects(0, nullptr, FALSE, 0, QS_ALLINPUT), WAIT_OBJECT_0);
   EXPECT_EQ(MsgWaitForMultipleObjects(1, &idleHandle, FALSE, 20, QS_KEY | QS_PAINT), WAIT_TIMEOUT);
   // fWaitAll needs the handles and the input together.
@@ -236,6 +236,34 @@ TEST(PlatformMessageQueue, MsgWaitWokenByHandleOrByInput) {
   EXPECT_EQ(GetQueueStatus(QS_ALLINPUT), MAKELONG(QS_POSTMESSAGE, QS_POSTMESSAGE));
   DrainMatching(nullptr, 0, 0);
   EXPECT_EQ(GetQueueStatus(QS_ALLINPUT), 0u);
+}
+
+// The waits of a pump see only input that arrived since the last look; a pump
+// that puts back the WM_QUIT it took does not wake itself.
+TEST(PlatformMessageQueue, WaitsReportOnlyNewInput) {
+  PostMessageA(nullptr, WM_USER, 0, 0);
+  EXPECT_EQ(MsgWaitForMultipleObjects(0, nullptr, FALSE, 0, QS_ALLINPUT), WAIT_OBJECT_0);
+  MSG msg;
+  EXPECT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE));
+  EXPECT_EQ(MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT), WAIT_TIMEOUT);
+  EXPECT_EQ(GetMessageA(&msg, nullptr, 0, 0), TRUE);  // still there for a read
+
+  PostQuitMessage(4);
+  ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
+  ASSERT_EQ(msg.message, WM_QUIT);
+  PostQuitMessage(static_cast<int>(msg.wParam));
+  EXPECT_EQ(MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT), WAIT_TIMEOUT);
+
+  DWORD self = GetCurrentThreadId();
+  std::thread poster([&] { PostThreadMessageA(self, WM_USER + 1, 0, 0); });
+  EXPECT_EQ(MsgWaitForMultipleObjects(0, nullptr, FALSE, 10000, QS_ALLINPUT), WAIT_OBJECT_0);
+  poster.join();
+  EXPECT_EQ(GetQueueStatus(QS_POSTMESSAGE), MAKELONG(QS_POSTMESSAGE, QS_POSTMESSAGE));
+  EXPECT_EQ(GetQueueStatus(QS_POSTMESSAGE), MAKELONG(0, QS_POSTMESSAGE));  // that was a look
+  EXPECT_EQ(GetMessageA(&msg, nullptr, 0, 0), TRUE);
+  EXPECT_EQ(msg.message, WM_USER + 1u);
+  EXPECT_EQ(GetMessageA(&msg, nullptr, 0, 0), FALSE);  // the quit was kept
+  EXPECT_EQ(msg.wParam, 4u);
 }
 
 TEST(PlatformMessageQueue, MsgWaitRejectsBadArguments) {
