@@ -1,5 +1,7 @@
 #include "SioMisc.h"
 
+#include <cstdint>
+
 #include "fileapi.h"
 #include "synch.h"
 #include "timing.h"
@@ -40,7 +42,9 @@ DWORD MillisecondClock() {
 }
 
 bool TimerExpiredAt(const TickTimer& timer, DWORD nowTicks) {
-  const auto now = static_cast<LONG>(nowTicks);
+  // Compared as signed values; the sum is taken in 64 bits so that an
+  // injected tick count near the top of the range cannot overflow.
+  const std::int64_t now = static_cast<LONG>(nowTicks);
   if (now > timer.ExpiryTick) return true;
   // The millisecond clock wrapped since the timer was set.
   if (now < timer.StartTick) return now + kTickWrapTicks > timer.ExpiryTick;

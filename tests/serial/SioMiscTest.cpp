@@ -63,7 +63,7 @@ TEST(SioMiscTimerExpired, HonoursExpiryAndTheWrapCorrection) {
       {78090000, 78090300, 10, false}, {38999990, 39000000, 5, true},
       {38999990, 39000000, 0, true},                              // 0 + 39045157 > 39000000
       {0, 39045157, 0, false},         {10, 39045157, 0, false},  // wrapped: 0 + 39045157 equals expiry, not past it
-      {10, 39045156, 0, true},
+      {10, 39045156, 0, true},         {INT32_MAX, INT32_MAX, 0x7FFFFFFE, true},
   };
   for (const auto& c : cases)
     EXPECT_EQ(TimerExpiredAt({c.start, c.expiry}, c.now), c.expired)
