@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <memory>
 
 #include "AnsiStrings.h"
 #include "Button.h"
@@ -241,6 +242,19 @@ TEST(FormLoaderErrors, BadDescriptionsNameTheLineAndFreeTheForm) {
       EXPECT_NE(e.Message().find(c.Words), std::string::npos) << e.Message();
     }
   }
+}
+
+TEST(FormLoaderResources, FormFindsItsDescriptionByClassName) {
+  class TResourceForm : public TForm {
+   public:
+    explicit TResourceForm(TComponent* owner) : TForm(owner) { RegisterField("Label1", Label1); }
+    std::string DescriptionName() const override { return "TRESOURCEFORM"; }
+    TLabel* Label1 = nullptr;
+  };
+  std::unique_ptr<TResourceForm> form(NewForm<TResourceForm>(nullptr));
+  EXPECT_EQ(form->Caption(), Utf8ToAnsi("\u0646\u0635\u0628 Velmora"));
+  ASSERT_NE(form->Label1, nullptr);
+  EXPECT_EQ(form->Label1->Caption(), "stored as a resource");
 }
 
 TEST(FormLoaderErrors, MissingResourceIsNamed) {
