@@ -102,15 +102,20 @@ std::shared_ptr<Window> NewWindowLocked(const std::shared_ptr<WindowClass>& wind
 }
 
 // Ends a creation that a procedure refused, as Windows does: a window that got
-// WM_NCCREATE gets WM_NCDESTROY.
+// WM_NCCREATE gets WM_NCDESTROY. The window leaves the table even when a
+// procedure throws on the way out.
 HWND AbandonCreation(const std::shared_ptr<Window>& window, bool createSent) {
-  if (createSent) {
+  struct Unlink {
+    const std::shared_ptr<Window>& window;
+    ~Unlink() {
+      std::lock_guard guard(WaitLock());
+      UnlinkWindowLocked(*window);
+    }
+  } unlink{window};
+  if (createSent)
     DestroyWindow(window->handle);
-    return nullptr;
-  }
-  CallProc(window, WM_NCDESTROY, 0, 0);
-  std::lock_guard guard(WaitLock());
-  UnlinkWindowLocked(*window);
+  else
+    CallProc(window, WM_NCDESTROY, 0, 0);
   return nullptr;
 }
 
@@ -196,7 +201,11 @@ HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindow
     CallProc(window, WM_MOVE, 0, MAKELPARAM(static_cast<WORD>(create.x), static_cast<WORD>(create.y)));
     if (dwStyle & WS_VISIBLE) ShowWindow(window->handle, SW_SHOW);
   } catch (...) {
-    AbandonCreation(window, createSent);
+    // The procedure's exception is the one the caller sees.
+    try {
+      AbandonCreation(window, createSent);
+    } catch (...) {
+    }
     throw;
   }
   return IsWindow(window->handle) ? window->handle : nullptr;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <stdexcept>
 #include <thread>
 
 #include "WindowTestSupport.h"
@@ -102,11 +103,13 @@ TEST(PlatformWindowCreate, SendsCreationMessagesInOrder) {
 // A procedure refusing WM_NCCREATE or WM_CREATE ends the creation cleanly.
 TEST(PlatformWindowCreate, RefusedCreationLeavesNoWindow) {
   static HWND seen;
+  static int refuseFirst, throwOnCreate;
   struct Refuser {
     static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
       seen = hwnd;
       auto* create = reinterpret_cast<CREATESTRUCTA*>(lParam);
-      if (msg == WM_NCCREATE && create->lpCreateParams) return FALSE;
+      if (msg == WM_NCCREATE && create->lpCreateParams == &refuseFirst) return FALSE;
+      if (msg == WM_CREATE && create->lpCreateParams == &throwOnCreate) throw std::runtime_error("create failed");
       if (msg == WM_CREATE) return -1;
       return DefWindowProcA(hwnd, msg, wParam, lParam);
     }
@@ -114,13 +117,17 @@ TEST(PlatformWindowCreate, RefusedCreationLeavesNoWindow) {
   WNDCLASSA wc = ClassNamed("Refuser");
   wc.lpfnWndProc = Refuser::Proc;
   RegisterClassA(&wc);
-  int flag = 1;
-  for (void* param : {static_cast<void*>(&flag), static_cast<void*>(nullptr)}) {
+  for (void* param : {static_cast<void*>(&refuseFirst), static_cast<void*>(nullptr)}) {
     seen = nullptr;
     EXPECT_EQ(CreateWindowExA(0, "Refuser", "", 0, 0, 0, 1, 1, nullptr, nullptr, nullptr, param), nullptr);
     ASSERT_NE(seen, nullptr);
     EXPECT_FALSE(IsWindow(seen));
   }
+  // A procedure that throws during creation: the exception reaches the
+  // creator and the half-made window is gone.
+  EXPECT_THROW(CreateWindowExA(0, "Refuser", "", 0, 0, 0, 1, 1, nullptr, nullptr, nullptr, &throwOnCreate),
+               std::runtime_error);
+  EXPECT_FALSE(IsWindow(seen));
   EXPECT_TRUE(UnregisterClassA("Refuser", nullptr));  // no window of it survived
 }
 
