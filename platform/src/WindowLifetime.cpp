@@ -197,8 +197,15 @@ HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindow
     createSent = true;
     if (CallProc(window, WM_CREATE, 0, lParam) == -1) return AbandonCreation(window, true);
     if (!IsWindow(window->handle)) return nullptr;
-    CallProc(window, WM_SIZE, SIZE_RESTORED, MAKELPARAM(create.cx, create.cy));
-    CallProc(window, WM_MOVE, 0, MAKELPARAM(static_cast<WORD>(create.x), static_cast<WORD>(create.y)));
+    RECT rect;
+    {
+      // WM_CREATE may have moved or sized the window already.
+      std::lock_guard guard(WaitLock());
+      rect = window->rect;
+    }
+    CallProc(window, WM_SIZE, SIZE_RESTORED,
+             MAKELPARAM(static_cast<WORD>(rect.right - rect.left), static_cast<WORD>(rect.bottom - rect.top)));
+    CallProc(window, WM_MOVE, 0, MAKELPARAM(static_cast<WORD>(rect.left), static_cast<WORD>(rect.top)));
     if (dwStyle & WS_VISIBLE) ShowWindow(window->handle, SW_SHOW);
   } catch (...) {
     // The procedure's exception is the one the caller sees.
