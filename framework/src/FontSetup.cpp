@@ -79,11 +79,13 @@ void RefreshFonts() {
 // process and frees them only in FcFini, which cannot run while Pango's font
 // map still refers to them; the leak checker is told so. The hook is read
 // only by the leak checker, in sanitizer builds.
-extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
+extern "C" __attribute__((visibility("default"))) const char* __lsan_default_suppressions() {
+  return "leak:libfontconfig.so\n";
+}
 
 // Pango loads fontconfig's fonts on a helper thread and hands them over with
 // GLib's own futex-based locks, which the race detector cannot see; races it
 // reports inside these libraries are that hand-over, not ours.
-extern "C" const char* __tsan_default_suppressions() {
+extern "C" __attribute__((visibility("default"))) const char* __tsan_default_suppressions() {
   return "race:libfontconfig.so\nrace:libpangoft2-1.0.so\nrace:libpango-1.0.so\n";
 }
