@@ -39,7 +39,30 @@ void AddDriveIfMissing(const std::filesystem::path& drives, const char* letter, 
   (void)UpdateIniFileAt(drives, letter, value);
 }
 
+std::optional<DriveKind> ParseDriveKind(const std::string& text) {
+  if (SameIniKey(text, "fixed")) return DriveKind::Fixed;
+  if (SameIniKey(text, "cdrom")) return DriveKind::Cdrom;
+  if (SameIniKey(text, "removable")) return DriveKind::Removable;
+  if (SameIniKey(text, "absent")) return DriveKind::Absent;
+  return std::nullopt;
+}
+
+// A drives.ini value ("fixed,drive_c") as a mapping; a relative folder lies
+// in the root.
+DriveMapping ParseDriveValue(const std::filesystem::path& root, const std::string& value) {
+  DriveMapping mapping;
+  auto comma = value.find(',');
+  auto kind = ParseDriveKind(value.substr(0, comma));
+  if (!kind || *kind == DriveKind::Absent) return mapping;
+  mapping.Kind = *kind;
+  if (comma == std::string::npos || comma + 1 == value.size()) return mapping;
+  std::filesystem::path folder = value.substr(comma + 1);
+  mapping.Folder = folder.is_absolute() ? folder : root / folder;
+  return mapping;
+}
+
 // Idempotent, so two processes filling in one new root at once both succeed.
+// Reads the files directly: SystemRootPath is not usable until this is done.
 void FillInRoot(const std::filesystem::path& root) {
   std::error_code ignored;
   std::filesystem::create_directories(root / "registry", ignored);
@@ -48,16 +71,23 @@ void FillInRoot(const std::filesystem::path& root) {
   AddDriveIfMissing(drives, "D", "absent");
   AddDriveIfMissing(drives, "E", "absent");
   CreateEmptyFileIfMissing(root / kDevicesFile);
-  DriveMapping c = ReadDriveMapping('C');
-  if (c.Kind != DriveKind::Fixed || c.Folder.empty()) return;
-  for (const char* folder : {"Windows/System32", "Windows/Temp", "Windows/Fonts", "Users/Public/Desktop"}) {
-    std::filesystem::create_directories(c.Folder / folder, ignored);
+  for (const auto& [key, value] : ReadIniFileAt(drives)) {
+    if (!SameIniKey(key, "C")) continue;
+    DriveMapping c = ParseDriveValue(root, value);
+    if (c.Kind != DriveKind::Fixed || c.Folder.empty()) return;
+    for (const char* folder : {"Windows/System32", "Windows/Temp", "Windows/Fonts", "Users/Public/Desktop"}) {
+      std::filesystem::create_directories(c.Folder / folder, ignored);
+    }
+    return;
   }
 }
 
 struct RootState {
-  std::mutex Lock;
-  std::set<std::filesystem::path> FilledIn;  // roots set up by this process
+  // Held while a root is filled in, so no caller uses a root before its
+  // drive map exists.
+  std::mutex FillLock;
+  std::set<std::filesystem::path> FilledIn;  // roots set up by this process; under FillLock
+  std::mutex Lock;                           // guards the code page cache
   std::filesystem::path CodePageRoot;        // root whose code page is cached
   UINT CodePage = 0;
 };
@@ -65,14 +95,6 @@ struct RootState {
 RootState& State() {
   static RootState* state = new RootState;  // never destroyed: used from static destructors
   return *state;
-}
-
-std::optional<DriveKind> ParseDriveKind(const std::string& text) {
-  if (SameIniKey(text, "fixed")) return DriveKind::Fixed;
-  if (SameIniKey(text, "cdrom")) return DriveKind::Cdrom;
-  if (SameIniKey(text, "removable")) return DriveKind::Removable;
-  if (SameIniKey(text, "absent")) return DriveKind::Absent;
-  return std::nullopt;
 }
 
 const char* DriveKindName(DriveKind kind) {
@@ -94,12 +116,11 @@ bool IsDriveLetter(char letter) { return (letter >= 'A' && letter <= 'Z') || (le
 std::filesystem::path SystemRootPath() {
   auto root = RootFromEnvironment();
   auto& state = State();
-  {
-    std::lock_guard guard(state.Lock);
-    if (state.FilledIn.count(root)) return root;
+  std::lock_guard guard(state.FillLock);
+  if (!state.FilledIn.count(root)) {
+    FillInRoot(root);
     state.FilledIn.insert(root);
   }
-  FillInRoot(root);
   return root;
 }
 
@@ -151,19 +172,9 @@ bool RemoveDeviceMapping(int portNumber) {
 
 DriveMapping ReadDriveMapping(char letter) {
   return Guarded(DriveMapping{}, [&]() -> DriveMapping {
-    DriveMapping mapping;
-    if (!IsDriveLetter(letter)) return mapping;
-    auto root = SystemRootPath();
+    if (!IsDriveLetter(letter)) return DriveMapping{};
     auto value = ReadIniValue(kDrivesFile, std::string(1, letter));
-    if (!value) return mapping;
-    auto comma = value->find(',');
-    auto kind = ParseDriveKind(value->substr(0, comma));
-    if (!kind || *kind == DriveKind::Absent) return mapping;
-    mapping.Kind = *kind;
-    if (comma == std::string::npos || comma + 1 == value->size()) return mapping;
-    std::filesystem::path folder = value->substr(comma + 1);
-    mapping.Folder = folder.is_absolute() ? folder : root / folder;
-    return mapping;
+    return value ? ParseDriveValue(SystemRootPath(), *value) : DriveMapping{};
   });
 }
 

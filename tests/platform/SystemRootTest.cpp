@@ -3,8 +3,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <fstream>
+#include <latch>
 #include <string>
 #include <thread>
 #include <vector>
@@ -50,6 +52,25 @@ TEST(PlatformSystemRoot, FollowsEnvironment) {
   setenv("XDG_DATA_HOME", other.Path().c_str(), 1);
   EXPECT_EQ(SystemRootPath(), other.Path() / "qorv/root");
   EXPECT_TRUE(fs::exists(other.Path() / "qorv/root/drive_c/Windows"));
+}
+
+// Threads making first use of a new root at once all see its drive map: none
+// gets ahead of the one filling it in.
+TEST(PlatformSystemRoot, FirstUseFromManyThreadsSeesFilledInRoot) {
+  qorv::test::TempDir fresh("qorv-fresh-root");
+  setenv("QORV_SYSTEM_ROOT", fresh.Path().c_str(), 1);
+  constexpr int kThreads = 8;
+  std::latch start(kThreads);
+  std::atomic<int> fixed{0};
+  std::vector<std::thread> threads;
+  for (int i = 0; i < kThreads; ++i) {
+    threads.emplace_back([&] {
+      start.arrive_and_wait();
+      if (ReadDriveMapping('C').Kind == DriveKind::Fixed) ++fixed;
+    });
+  }
+  for (auto& t : threads) t.join();
+  EXPECT_EQ(fixed.load(), kThreads);
 }
 
 // Writing keeps comments and other entries, replaces in place, matches keys
