@@ -56,10 +56,13 @@ std::filesystem::path TemporaryBeside(const std::filesystem::path& target) {
 
 // Whether a file that exists may be replaced or removed now: it must not be
 // read-only, and no open of it in this process or (through the flock) in
-// another may forbid it.
+// another may forbid it. When this process holds it, allowing deletion, its
+// own lock would answer the probe, so the probe is skipped.
 DWORD ReplaceBlocker(const std::filesystem::path& path, const struct stat& st) {
   if (!(st.st_mode & S_IWUSR)) return ERROR_ACCESS_DENIED;
-  if (!OpensAllowDelete({st.st_dev, st.st_ino})) return ERROR_SHARING_VIOLATION;
+  FileKey key{st.st_dev, st.st_ino};
+  if (!OpensAllowDelete(key)) return ERROR_SHARING_VIOLATION;
+  if (HasOpens(key)) return ERROR_SUCCESS;
   FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
   if (fd.Valid() && ::flock(fd.Get(), LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
     return ERROR_SHARING_VIOLATION;

@@ -113,4 +113,10 @@ bool OpensAllowDelete(FileKey key) {
   return true;
 }
 
+bool HasOpens(FileKey key) {
+  auto& list = List();
+  std::lock_guard guard(list.Lock);
+  return list.Opens.count(key) != 0;
+}
+
 }  // namespace qorv::platform

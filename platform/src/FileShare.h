@@ -46,5 +46,7 @@ bool ReserveShare(int fd, DWORD access, DWORD share, ShareReservation& reservati
 // Whether every open of the file in this process allows deletion (and so
 // renaming), as Windows requires of DeleteFileA and MoveFileA.
 bool OpensAllowDelete(FileKey key);
+// Whether this process has the file open at all.
+bool HasOpens(FileKey key);
 
 }  // namespace qorv::platform

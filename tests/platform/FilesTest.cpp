@@ -115,6 +115,21 @@ TEST(PlatformFileSharing, ExclusiveHolderRefusesEveryOtherOpen) {
   CloseHandle(again);
 }
 
+// A file held with FILE_SHARE_DELETE may be deleted; without it, not.
+TEST(PlatformFileSharing, DeleteNeedsShareDeleteOfEveryHolder) {
+  Put("C:\\del.txt", "x");
+  HANDLE held = Open("C:\\del.txt", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, OPEN_EXISTING);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  HANDLE other = Open("C:\\del.txt", GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
+  ASSERT_NE(other, INVALID_HANDLE_VALUE);
+  EXPECT_FALSE(DeleteFileA("C:\\del.txt"));
+  EXPECT_EQ(GetLastError(), ERROR_SHARING_VIOLATION);
+  CloseHandle(other);
+  EXPECT_TRUE(DeleteFileA("C:\\del.txt"));
+  EXPECT_EQ(GetFileAttributesA("C:\\del.txt"), INVALID_FILE_ATTRIBUTES);
+  CloseHandle(held);
+}
+
 // Threads racing to open one file exclusively: exactly one wins, whatever
 // the interleaving of the share check and the system-wide lock.
 TEST(PlatformFileSharing, RacingExclusiveOpensHaveOneWinner) {
