@@ -8,6 +8,12 @@ using namespace qorv::test;
 
 namespace {
 
+// The tests share the main thread's queue when run in one process.
+class PlatformMessageQueue : public testing::Test {
+ protected:
+  void SetUp() override { DiscardPending(); }
+};
+
 const HWND kThreadOnly = reinterpret_cast<HWND>(static_cast<LONG_PTR>(-1));
 
 std::vector<UINT> DrainMatching(HWND filter, UINT min, UINT max) {
@@ -18,7 +24,7 @@ std::vector<UINT> DrainMatching(HWND filter, UINT min, UINT max) {
 }
 
 // Each row posts the same four messages and reads with one filter.
-TEST(PlatformMessageQueue, PeekFiltersByWindowAndRange) {
+TEST_F(PlatformMessageQueue, PeekFiltersByWindowAndRange) {
   HWND parent = CreateTestWindow();
   HWND other = CreateTestWindow();
   HWND child = CreateTestWindow(parent, WS_CHILD);
@@ -49,7 +55,7 @@ TEST(PlatformMessageQueue, PeekFiltersByWindowAndRange) {
   DestroyWindow(other);
 }
 
-TEST(PlatformMessageQueue, NoRemoveLeavesMessageInPlace) {
+TEST_F(PlatformMessageQueue, NoRemoveLeavesMessageInPlace) {
   PostMessageA(nullptr, WM_USER, 1, 2);
   PostMessageA(nullptr, WM_USER + 1, 3, 4);
   MSG msg;
@@ -66,7 +72,7 @@ TEST(PlatformMessageQueue, NoRemoveLeavesMessageInPlace) {
 
 // WM_QUIT comes after posted messages, only to reads without a window filter,
 // and a pump that re-posts it leaves it waiting.
-TEST(PlatformMessageQueue, QuitComesLastAndSurvivesRepost) {
+TEST_F(PlatformMessageQueue, QuitComesLastAndSurvivesRepost) {
   HWND window = CreateTestWindow(HWND_MESSAGE);
   PostQuitMessage(3);
   PostMessageA(window, WM_USER, 0, 0);
@@ -88,7 +94,7 @@ TEST(PlatformMessageQueue, QuitComesLastAndSurvivesRepost) {
   DestroyWindow(window);
 }
 
-TEST(PlatformMessageQueue, BadReadArgumentsFail) {
+TEST_F(PlatformMessageQueue, BadReadArgumentsFail) {
   MSG msg;
   EXPECT_EQ(GetMessageA(nullptr, nullptr, 0, 0), -1);
   HWND gone = CreateTestWindow(HWND_MESSAGE);
@@ -103,7 +109,7 @@ TEST(PlatformMessageQueue, BadReadArgumentsFail) {
   EXPECT_EQ(GetMessageA(&msg, foreign, 0, 0), -1);
 }
 
-TEST(PlatformMessageQueue, PostFailuresLeaveQueueIntact) {
+TEST_F(PlatformMessageQueue, PostFailuresLeaveQueueIntact) {
   EXPECT_FALSE(PostMessageA(reinterpret_cast<HWND>(static_cast<ULONG_PTR>(0x7FFF0)), WM_USER, 0, 0));
   EXPECT_EQ(GetLastError(), ERROR_INVALID_WINDOW_HANDLE);
   DWORD ended = 0;
@@ -123,7 +129,7 @@ TEST(PlatformMessageQueue, PostFailuresLeaveQueueIntact) {
 
 // Posted messages first, then WM_PAINT, which stays until validated and is
 // made only for visible windows.
-TEST(PlatformMessageQueue, PaintComesAfterPostedAndStaysUntilValidated) {
+TEST_F(PlatformMessageQueue, PaintComesAfterPostedAndStaysUntilValidated) {
   HWND window = CreateTestWindow(nullptr, WS_VISIBLE);
   PumpPending();
   PostMessageA(window, WM_USER, 0, 0);
@@ -150,7 +156,7 @@ TEST(PlatformMessageQueue, PaintComesAfterPostedAndStaysUntilValidated) {
   DestroyWindow(window);
 }
 
-TEST(PlatformMessageQueue, TranslateMakesCharactersFromKeys) {
+TEST_F(PlatformMessageQueue, TranslateMakesCharactersFromKeys) {
   HWND window = CreateTestWindow(HWND_MESSAGE);
   struct Row {
     std::vector<int> held;  // keys read (down) before the key
@@ -193,7 +199,7 @@ TEST(PlatformMessageQueue, TranslateMakesCharactersFromKeys) {
   DestroyWindow(window);
 }
 
-TEST(PlatformMessageQueue, DispatchRefusesOtherThreadsWindow) {
+TEST_F(PlatformMessageQueue, DispatchRefusesOtherThreadsWindow) {
   TestLog().Clear();
   HWND foreign = nullptr;
   Event created, done;
@@ -211,7 +217,7 @@ TEST(PlatformMessageQueue, DispatchRefusesOtherThreadsWindow) {
   EXPECT_EQ(TestLog().Count(WM_USER), 0);
 }
 
-TEST(PlatformMessageQueue, MsgWaitWokenByHandleOrByInput) {
+TEST_F(PlatformMessageQueue, MsgWaitWokenByHandleOrByInput) {
   Event event;
   HANDLE handle = event.Get();
   std::thread setter([&] { event.Set(); });
@@ -240,7 +246,7 @@ TEST(PlatformMessageQueue, MsgWaitWokenByHandleOrByInput) {
 
 // The waits of a pump see only input that arrived since the last look; a pump
 // that puts back the WM_QUIT it took does not wake itself.
-TEST(PlatformMessageQueue, WaitsReportOnlyNewInput) {
+TEST_F(PlatformMessageQueue, WaitsReportOnlyNewInput) {
   PostMessageA(nullptr, WM_USER, 0, 0);
   EXPECT_EQ(MsgWaitForMultipleObjects(0, nullptr, FALSE, 0, QS_ALLINPUT), WAIT_OBJECT_0);
   MSG msg;
@@ -266,7 +272,7 @@ TEST(PlatformMessageQueue, WaitsReportOnlyNewInput) {
   EXPECT_EQ(msg.wParam, 4u);
 }
 
-TEST(PlatformMessageQueue, MsgWaitRejectsBadArguments) {
+TEST_F(PlatformMessageQueue, MsgWaitRejectsBadArguments) {
   HANDLE handles[MAXIMUM_WAIT_OBJECTS] = {};
   EXPECT_EQ(MsgWaitForMultipleObjects(MAXIMUM_WAIT_OBJECTS, handles, FALSE, 0, QS_ALLINPUT), WAIT_FAILED);
   EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
@@ -276,7 +282,7 @@ TEST(PlatformMessageQueue, MsgWaitRejectsBadArguments) {
   EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
 }
 
-TEST(PlatformMessageQueue, WaitMessageReturnsForPostFromOtherThread) {
+TEST_F(PlatformMessageQueue, WaitMessageReturnsForPostFromOtherThread) {
   DWORD self = GetCurrentThreadId();
   MSG probe;
   PeekMessageA(&probe, nullptr, 0, 0, PM_NOREMOVE);

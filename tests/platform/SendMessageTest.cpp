@@ -58,6 +58,7 @@ bool Hook(HWND, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* result) {
 class PlatformSendMessage : public testing::Test {
  protected:
   void SetUp() override {
+    DiscardPending();
     TestLog().Clear();
     SetTestHook(Hook);
   }

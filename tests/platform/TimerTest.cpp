@@ -9,6 +9,12 @@ using namespace qorv::test;
 
 namespace {
 
+// The tests share the main thread's queue when run in one process.
+class PlatformTimer : public testing::Test {
+ protected:
+  void SetUp() override { DiscardPending(); }
+};
+
 std::atomic<int> timerCalls{0};
 void CALLBACK CountingTimerProc(HWND, UINT msg, UINT_PTR, DWORD) {
   if (msg == WM_TIMER) ++timerCalls;
@@ -22,7 +28,7 @@ void LetTimePass(DWORD ms) {
 
 // A timer produces nothing while its thread does not read; the read then
 // gets one WM_TIMER carrying the procedure, and dispatching calls it.
-TEST(PlatformTimer, FiresOnlyWhenQueueIsRead) {
+TEST_F(PlatformTimer, FiresOnlyWhenQueueIsRead) {
   timerCalls = 0;
   HWND window = CreateTestWindow(HWND_MESSAGE);
   ASSERT_NE(SetTimer(window, 7, 20, CountingTimerProc), 0u);
@@ -41,7 +47,7 @@ TEST(PlatformTimer, FiresOnlyWhenQueueIsRead) {
 
 // However many periods pass unread, one WM_TIMER is pending, and the next
 // period counts from its removal.
-TEST(PlatformTimer, NeverPilesUp) {
+TEST_F(PlatformTimer, NeverPilesUp) {
   HWND window = CreateTestWindow(HWND_MESSAGE);
   SetTimer(window, 1, 100, nullptr);
   LetTimePass(450);
@@ -53,7 +59,7 @@ TEST(PlatformTimer, NeverPilesUp) {
 }
 
 // GetMessageA's wait ends when the thread's nearest timer is due.
-TEST(PlatformTimer, ThreadTimerWakesBlockedGetMessage) {
+TEST_F(PlatformTimer, ThreadTimerWakesBlockedGetMessage) {
   UINT_PTR id = SetTimer(nullptr, 0, 30, nullptr);
   ASSERT_NE(id, 0u);
   MSG msg;
@@ -72,7 +78,7 @@ TEST(PlatformTimer, ThreadTimerWakesBlockedGetMessage) {
 }
 
 // A killed timer's due WM_TIMER is gone too; a destroyed window's timers end.
-TEST(PlatformTimer, KillAndDestroyEndTimers) {
+TEST_F(PlatformTimer, KillAndDestroyEndTimers) {
   HWND window = CreateTestWindow(HWND_MESSAGE);
   SetTimer(window, 1, 10, nullptr);
   SetTimer(window, 2, 10, nullptr);
@@ -90,7 +96,7 @@ TEST(PlatformTimer, KillAndDestroyEndTimers) {
 
 // Timers belong to the window's thread; a WM_TIMER posted with a procedure
 // that is no live timer's is not called.
-TEST(PlatformTimer, RefusesForeignWindowsAndForgedProcedures) {
+TEST_F(PlatformTimer, RefusesForeignWindowsAndForgedProcedures) {
   HWND foreign = nullptr;
   Event created, done;
   std::thread owner([&] {
@@ -113,7 +119,7 @@ TEST(PlatformTimer, RefusesForeignWindowsAndForgedProcedures) {
 }
 
 // Timers answer the read's filters, and a pending paint comes first.
-TEST(PlatformTimer, ObeysFiltersAndYieldsToPaint) {
+TEST_F(PlatformTimer, ObeysFiltersAndYieldsToPaint) {
   HWND timed = CreateTestWindow(nullptr, WS_VISIBLE);
   HWND other = CreateTestWindow(HWND_MESSAGE);
   PumpPending();

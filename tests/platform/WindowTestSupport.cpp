@@ -52,4 +52,11 @@ void PumpPending() {
   }
 }
 
+void DiscardPending() {
+  MSG msg;
+  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    if (msg.message == WM_PAINT) ValidateRect(msg.hwnd, nullptr);
+  }
+}
+
 }  // namespace qorv::test

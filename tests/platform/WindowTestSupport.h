@@ -61,6 +61,9 @@ HWND CreateTestWindow(HWND parent = nullptr, DWORD style = 0, LPCSTR title = "")
 
 // Reads and dispatches everything the calling thread's queue holds now.
 void PumpPending();
+// Removes everything the calling thread's queue holds, WM_QUIT included,
+// without dispatching: tests that run in one process start from an empty queue.
+void DiscardPending();
 
 // An event that closes itself.
 class Event {
