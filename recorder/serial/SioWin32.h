@@ -89,6 +89,10 @@ class TDispThread : public TSioDispatcherThread {
  private:
   void ServicePass();
   void TimerPass();
+  // How long to wait for the next device event before a pass of its own.
+  DWORD NextWait();
+  DWORD LastInTail = 0;
+  DWORD IdleBacklogWakes = 0;
   // Repeats CheckStatusChange while it fires; false when a close became
   // pending after a check that fired.
   bool RepeatStatusChecks();

@@ -10,6 +10,7 @@
 namespace {
 
 constexpr DWORD kDispatchWakeMs = 50;
+constexpr DWORD kBacklogWakeMs = 1;
 // Event bits after which the modem lines are read again: CTS, DSR, RLSD, ring
 // and the ring's trailing edge.
 constexpr DWORD kModemEvents = EV_CTS | EV_DSR | EV_RLSD | EV_RING | EV_RINGTE;
@@ -97,14 +98,16 @@ void TDispThread::Execute() {
   SetEvent(d.WorkerAck);
   try {
     bool stopped = false;
+    DWORD waitMs = kDispatchWakeMs;
     do {
-      WaitForSingleObject(d.EventReady, kDispatchWakeMs);
+      if (waitMs != 0) WaitForSingleObject(d.EventReady, waitMs);
       if (d.StopRequested) {
         stopped = true;
         break;
       }
       ServicePass();
       TimerPass();
+      waitMs = NextWait();
     } while (!d.StopRequested && !d.ClosePending);
     if (!stopped) SetEvent(d.WorkerAck);
   } catch (...) {
@@ -113,6 +116,37 @@ void TDispThread::Execute() {
   }
   d.FreeOnWorkerExit = d.ClosePending.load();
   d.WorkerExited(*this);
+}
+
+DWORD TDispThread::NextWait() {
+  // The driver signals bytes only as they arrive. Bytes it still holds after
+  // a pass (the ring was full) would wait for the periodic wake-up, which at
+  // full line speed stalls the port; so look again at once while there is
+  // room, and soon while the reader is taking bytes out of a full ring.
+  TSioWin32Dispatcher& d = Dispatcher;
+  bool full;
+  DWORD tail;
+  {
+    TSioLock lock(d.InputLock);
+    if (d.InputRing == nullptr) return kDispatchWakeMs;
+    full = d.InputFull;
+    tail = d.InTail;
+  }
+  d.PollDeviceErrors();
+  DWORD held;
+  {
+    TSioLock lock(d.OutputLock);
+    held = d.DeviceStatus.cbInQue;
+  }
+  if (tail != LastInTail) IdleBacklogWakes = 0;
+  LastInTail = tail;
+  if (held == 0) return kDispatchWakeMs;
+  if (!full) return 0;
+  // A full ring empties only as fast as its reader takes bytes; a reader that
+  // has not taken any for a whole periodic interval is not woken for.
+  if (IdleBacklogWakes >= kDispatchWakeMs / kBacklogWakeMs) return kDispatchWakeMs;
+  ++IdleBacklogWakes;
+  return kBacklogWakeMs;
 }
 
 bool TDispThread::RepeatStatusChecks() {
@@ -245,13 +279,19 @@ bool TOutThread::FinishPendingWrite(OVERLAPPED& record, DWORD& written, bool& co
     ResetEvent(d.WriteDone);
     return true;
   }
-  // A flush (or a stop). The write points into the ring the flushing thread
-  // is about to reset or free: end it before answering.
-  CancelIo(d.DeviceHandle);
-  GetOverlappedResult(d.DeviceHandle, &record, &written, TRUE);
-  ResetEvent(d.WriteDone);
+  // A flush or a stop. The write may point into the ring that the flushing
+  // thread resets or frees next, so it must be over before this worker goes
+  // on. A flush purges the driver's output right after the acknowledgement,
+  // which ends the write; a stop has no purge coming, so the write is
+  // cancelled. (Cancelling here for a flush would also end the event
+  // worker's wait on drivers whose cancel is not per thread.)
   SetEvent(d.FlushAck);
   SetEvent(d.WorkerAck);
+  while (!d.StopRequested && WaitForMultipleObjects(2, wakeUps, FALSE, INFINITE) == WAIT_OBJECT_0 + 1) {
+  }
+  if (d.StopRequested) CancelIo(d.DeviceHandle);
+  GetOverlappedResult(d.DeviceHandle, &record, &written, TRUE);
+  ResetEvent(d.WriteDone);
   return false;
 }
 

@@ -513,3 +513,48 @@ TEST_F(SioPortSubstitute, DestroyingAComponentWithACloseStillPendingFinishesIt) 
   // A completion message left in the queue finds no component.
   EXPECT_TRUE(PumpUntil([] { return true; }));
 }
+
+// ---------------------------------------------------------------------------
+// Loading and copying
+
+TEST_F(SioPortSubstitute, OpenStreamedFromAFormHappensAfterLoading) {
+  auto port = RecorderPort(9);
+  port->BeginLoading();
+  port->SetOpen(true);
+  EXPECT_TRUE(port->Open()) << "only stored while loading";
+  EXPECT_EQ(port->Dispatcher(), nullptr);
+  port->EndLoading();
+  EXPECT_EQ(port->OpenState(), PortStateOpen);
+
+  std::vector<std::string> shown;
+  SioPortHooks().ShowException = [&](const std::exception& error) { shown.push_back(error.what()); };
+  auto failing = RecorderPort(7);
+  failing->BeginLoading();
+  failing->SetOpen(true);
+  failing->EndLoading();
+  EXPECT_FALSE(failing->Open());
+  EXPECT_EQ(failing->Dispatcher(), nullptr);
+  EXPECT_EQ(shown.size(), 1u) << "the failed open is shown, not raised";
+}
+
+TEST_F(SioPortSubstitute, CopySettingsFromCopiesFieldsAndTriggersButNotTheOpenState) {
+  auto source = RecorderPort(9);
+  source->SetParity(pEven);
+  source->SetTracing(tlOn);
+  source->SetOpen(true);
+  ASSERT_GT(source->Dispatcher()->AddDataTrigger("AT", 2, true), 0);
+  TSioComPort copy(nullptr);
+  copy.CopySettingsFrom(source.get());
+  EXPECT_EQ(copy.Baud(), 115200);
+  EXPECT_EQ(copy.Parity(), pEven);
+  EXPECT_EQ(copy.ComNumber(), 9);
+  EXPECT_EQ(copy.Tracing(), tlOn);
+  EXPECT_FALSE(copy.Open());
+  EXPECT_EQ(copy.Dispatcher(), nullptr);
+  TObject unrelated;
+  copy.CopySettingsFrom(&unrelated);
+  EXPECT_EQ(copy.Baud(), 115200) << "a source of another class is ignored";
+  source->SetOpen(false);
+  copy.SetOpen(true);
+  EXPECT_EQ(copy.Dispatcher()->DataTriggerList.size(), 1u) << "the source's triggers come with the copy";
+}

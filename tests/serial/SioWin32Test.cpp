@@ -188,6 +188,7 @@ TEST_F(SioWin32Fixture, FlushDuringPendingWriteResetsRingAndNextBytesStartAtZero
   EXPECT_EQ(d.DiscardOutput(), 0);
   EXPECT_EQ(d.OutputCount(), 0u);
   EXPECT_EQ(Device->PendingWrites(), 0u) << "the flush ends the write in flight";
+  EXPECT_NE(d.ComWorker.load(), nullptr) << "the event worker's wait survives the flush";
   Device->SetWriteMode(SubstituteWriteMode::Complete);
   ASSERT_EQ(d.WriteBlock("new", 3), 0);
   ASSERT_TRUE(Device->WaitForWritten(3, std::chrono::seconds(10)));
@@ -281,4 +282,28 @@ TEST_F(SioWin32Fixture, ProbeOpensAndClosesWithoutWorkers) {
   EXPECT_EQ(d.CloseDeviceHandle(), 0);
   EXPECT_FALSE(Device->IsOpen());
   EXPECT_EQ(d.OpenDeviceHandle("\\\\.\\COM8", 64, 64), -1) << "an unmapped port";
+}
+
+namespace {
+
+struct TSyncProbe {
+  std::atomic<DWORD> thread{0};
+  static void Handler(void* object, UINT msg, WPARAM, LPARAM) {
+    if (msg == msgTriggerAvail) static_cast<TSyncProbe*>(object)->thread = GetCurrentThreadId();
+  }
+};
+
+}  // namespace
+
+TEST_F(SioWin32Fixture, SynchronizedHandlerRunsOnTheCreatingThread) {
+  TSioWin32Dispatcher d(nullptr);
+  ASSERT_EQ(Open(d), 0);
+  TSyncProbe probe;
+  d.SetLengthTrigger(1);
+  d.AddEventHandler(TTriggerMethod{TSyncProbe::Handler, &probe}, true);
+  Device->QueueInput("s");
+  // The dispatch worker waits until this thread serves its call.
+  ASSERT_TRUE(PumpUntil([&] { return probe.thread.load() != 0; }));
+  EXPECT_EQ(probe.thread.load(), GetCurrentThreadId());
+  d.CloseDevice();
 }
