@@ -8,6 +8,12 @@
 // with ERROR_DEVICE_REMOVED; bytes already received can still be read.
 // Devices without modem lines (ptys) refuse the modem-line calls with
 // ERROR_NOT_SUPPORTED, as a driver without that feature does.
+//
+// ReadFile, WriteFile and WaitCommEvent take an OVERLAPPED (the port is opened
+// with FILE_FLAG_OVERLAPPED); without one they block until the operation ends.
+// A write the line cannot take at once is pending and completes, in order
+// with later writes, when the line has taken every byte; GetOverlappedResult
+// then reports the count.
 #pragma once
 
 #include "wintypes.h"
@@ -107,7 +113,7 @@ using LPCOMSTAT = COMSTAT*;
 // Events of SetCommMask / WaitCommEvent.
 constexpr DWORD EV_RXCHAR = 0x0001;
 constexpr DWORD EV_RXFLAG = 0x0002;
-constexpr DWORD EV_TXEMPTY = 0x0004;
+constexpr DWORD EV_TXEMPTY = 0x0004;  // the last queued write was handed to the line
 constexpr DWORD EV_CTS = 0x0008;
 constexpr DWORD EV_DSR = 0x0010;
 constexpr DWORD EV_RLSD = 0x0020;

@@ -119,6 +119,26 @@ TEST_F(SubstitutePortTest, SetCommMaskZeroEndsAPendingWaitWithAbortAndMaskZero) 
   EXPECT_EQ(mask, 0u);
 }
 
+TEST_F(SubstitutePortTest, CancelIoEndsPendingWaitAndWritesButKeepsTheHandle) {
+  ASSERT_TRUE(SetCommMask(port, EV_RXCHAR));
+  Overlapped wait, write;
+  DWORD mask = 0xFFFF;
+  StartPendingWait(wait, mask);
+  device->SetWriteMode(SubstituteWriteMode::Pending);
+  ASSERT_FALSE(WriteFile(port, "ab", 2, nullptr, &write.record));
+  ASSERT_TRUE(CancelIo(port));
+  EXPECT_EQ(ResultOf(port, wait), ERROR_OPERATION_ABORTED);
+  EXPECT_EQ(ResultOf(port, write), ERROR_OPERATION_ABORTED);
+  EXPECT_EQ(mask, 0u);
+  EXPECT_TRUE(device->Written().empty());
+  StartPendingWait(wait, mask);
+  device->QueueInput("c");
+  EXPECT_EQ(ResultOf(port, wait), ERROR_SUCCESS);
+  DWORD n;
+  EXPECT_FALSE(GetOverlappedResult(reinterpret_cast<HANDLE>(0x7FFC), &wait.record, &n, FALSE));
+  EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+}
+
 TEST_F(SubstitutePortTest, CloseHandleEndsAPendingWait) {
   ASSERT_TRUE(SetCommMask(port, EV_RXCHAR | EV_CTS));
   Overlapped wait;
