@@ -6,7 +6,7 @@
 #include "wintypes.h"
 
 inline LPCSTR MAKEINTRESOURCEA(WORD id) { return reinterpret_cast<LPCSTR>(static_cast<ULONG_PTR>(id)); }
-constexpr bool IS_INTRESOURCE(const void* p) { return (reinterpret_cast<ULONG_PTR>(p) >> 16) == 0; }
+inline bool IS_INTRESOURCE(const void* p) { return (reinterpret_cast<ULONG_PTR>(p) >> 16) == 0; }
 
 inline const LPCSTR RT_BITMAP = MAKEINTRESOURCEA(2);
 inline const LPCSTR RT_STRING = MAKEINTRESOURCEA(6);
