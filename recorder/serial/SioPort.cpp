@@ -3,6 +3,7 @@
 
 #include <cstdio>
 
+#include "Application.h"
 #include "SioErrors.h"
 #include "SioWin32.h"
 #include "windows.h"
@@ -41,6 +42,14 @@ std::string PortText(const char* format, WORD number) {
 TSioPortHooks& SioPortHooks() {
   static TSioPortHooks hooks;
   return hooks;
+}
+
+void ShowSioException(const std::exception& error) {
+  if (SioPortHooks().ShowException) {
+    SioPortHooks().ShowException(error);
+  } else if (Application != nullptr) {
+    Application->HandleException(error);
+  }
 }
 
 TSioCustomComPort::TSioCustomComPort(TComponent* owner) : TSioBaseComponent(owner) {}
@@ -446,7 +455,7 @@ void TSioCustomComPort::Loaded() {
     PerformOpen();
   } catch (const std::exception& error) {
     FOpen = false;
-    if (SioPortHooks().ShowException) SioPortHooks().ShowException(error);
+    ShowSioException(error);
   }
 }
 

@@ -63,10 +63,12 @@ struct TSioPortHooks {
   // Shows the port selection dialog; true with the chosen number on OK.
   // Unset: no dialog can be shown, which counts as leaving it without OK.
   std::function<bool(WORD& portNumber)> SelectPort;
-  // The application's standard exception display, used on the main thread.
-  // Unset: the exception is dropped.
+  // Replaces the application's standard exception display for the
+  // component's failures on the main thread (tests, hosts without forms).
   std::function<void(const std::exception& error)> ShowException;
 };
+// Shows a failure through the hook, else through the application object.
+void ShowSioException(const std::exception& error);
 // The hooks in force; set once by the layer that provides them.
 TSioPortHooks& SioPortHooks();
 

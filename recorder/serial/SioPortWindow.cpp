@@ -38,7 +38,7 @@ void RegisterPortWindowClass() {
 
 void ReportHandlerFailure(const std::exception& error) {
   if (GetCurrentThreadId() != kMainThreadId) return;
-  if (SioPortHooks().ShowException) SioPortHooks().ShowException(error);
+  ShowSioException(error);
 }
 
 bool IsPortWindowMessage(UINT message) {
