@@ -51,8 +51,11 @@ void TComboBox::PaintControl(TCanvas& canvas) {
   canvas.Frame3D(r, clBtnShadow, clBtnHighlight, 1);
   canvas.Frame3D(r, cl3DDkShadow, cl3DLight, 1);
   int arrowWidth = std::min(16, r.Width());
-  TRect arrow{r.Right - arrowWidth, r.Top, r.Right, r.Bottom};
-  TRect text{r.Left, r.Top, arrow.Left, r.Bottom};
+  // Right-to-left boxes keep their button on the left, as mirrored windows do.
+  bool mirrored = UseRightToLeftAlignment();
+  TRect arrow = mirrored ? TRect{r.Left, r.Top, r.Left + arrowWidth, r.Bottom}
+                         : TRect{r.Right - arrowWidth, r.Top, r.Right, r.Bottom};
+  TRect text = mirrored ? TRect{arrow.Right, r.Top, r.Right, r.Bottom} : TRect{r.Left, r.Top, arrow.Left, r.Bottom};
   canvas.Brush = TBrush{Focused() ? clHighlight : Color(), bsSolid};
   canvas.FillRect(text);
   canvas.Font.Assign(Font());

@@ -11,7 +11,10 @@
 #include "Bevel.h"
 #include "Button.h"
 #include "Canvas.h"
+#include "ComboBox.h"
 #include "Label.h"
+#include "LabeledEdit.h"
+#include "PageControl.h"
 #include "PngImage.h"
 #include "ProgressBar.h"
 #include "SpeedButton.h"
@@ -169,6 +172,44 @@ TEST(CanvasGolden, ControlsWithPersianCaptions) {
   bar->SetPosition(40);
   auto surface = form.PaintToSurface();
   ExpectLikeGolden(*surface, "controls.png");
+}
+
+TEST(CanvasGolden, PagesEditAndComboRightToLeft) {
+  setenv("QORV_GUI", "headless", 1);
+  TForm form(nullptr);
+  form.SetBounds(0, 0, 260, 130);
+  form.SetBiDiMode(bdRightToLeft);
+  form.Font().SetName("Tahoma");
+  form.Font().SetHeight(-11);
+  auto* pages = new TPageControl(&form);
+  pages->SetParent(&form);
+  pages->SetAlign(alClient);
+  pages->Style = tsButtons;
+  pages->Font().SetName("B Titr");
+  pages->Font().SetHeight(-13);
+  pages->Font().SetStyle(fsBold);
+  auto* single = new TTabSheet(&form);
+  single->SetParent(pages);
+  single->SetCaption(Utf8ToAnsi("\u0646\u0635\u0628 \u062a\u06a9 \u06a9\u0627\u0631\u0628\u0631\u0647"));
+  auto* network = new TTabSheet(&form);
+  network->SetParent(pages);
+  network->SetCaption(Utf8ToAnsi("\u0646\u0635\u0628 \u062a\u062d\u062a \u0634\u0628\u06a9\u0647"));
+  auto* edit = new TLabeledEdit(&form);
+  edit->SetParent(single);
+  edit->SetBounds(20, 10, 131, 26);
+  edit->Font().SetName("Tahoma");
+  edit->Font().SetHeight(-15);
+  edit->EditLabel().Font().SetName("Tahoma");
+  edit->EditLabel().SetCaption(Utf8ToAnsi("\u0646\u0627\u0645 \u06a9\u0627\u0631\u0628\u0631\u064a:"));
+  edit->SetLabelPosition(lpRight);
+  edit->SetText(Utf8ToAnsi("\u0639\u0644\u064a"));
+  auto* combo = new TComboBox(&form);
+  combo->SetParent(single);
+  combo->SetBounds(20, 44, 131, 21);
+  combo->Items = {"COM3", "COM7"};
+  combo->SetItemIndex(0);
+  auto surface = form.PaintToSurface();
+  ExpectLikeGolden(*surface, "inputs.png");
 }
 
 }  // namespace
