@@ -3,6 +3,7 @@
 // is shown. Right-to-left page controls start their row at the right edge.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -43,6 +44,8 @@ class TPageControl : public TWinControl {
  private:
   int TabHeight() const;
   TTabSheet* activePage_ = nullptr;
+  // Measures tab captions; made on first use and kept.
+  std::unique_ptr<TSurface> measure_;
 };
 
 class TTabSheet : public TWinControl {

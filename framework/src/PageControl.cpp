@@ -68,9 +68,8 @@ void TPageControl::Loaded() {
 }
 
 TRect TPageControl::TabRect(int index) {
-  TCanvas* canvas = nullptr;
-  TSurface measure(1, 1);
-  canvas = &measure.Canvas();
+  if (!measure_) measure_ = std::make_unique<TSurface>(1, 1);
+  TCanvas* canvas = &measure_->Canvas();
   canvas->Font.Assign(Font());
   bool rtl = UseRightToLeftAlignment();
   int x = 2;
