@@ -5,7 +5,8 @@
 //       read at the far end),
 //   (c) the latency from one byte written at the far end to InputReady,
 //   (d) the CPU time of an open idle port over 10 s, next to a thread that
-//       wakes every 50 ms.
+//       wakes every 50 ms,
+//   (e) the same for a port whose device has gone, and how long its close takes.
 // Prints each figure and the ratios b/a and d/baseline.
 #include <fcntl.h>
 #include <poll.h>
@@ -183,6 +184,23 @@ double IdlePortCpuSeconds() {
   return CpuSeconds(RUSAGE_SELF) - before;
 }
 
+// The same for a port whose device has gone (the pty master closed), over
+// 10 s: the workers must not spin on the failing device.
+double VanishedPortCpuSeconds() {
+  auto pty = std::make_unique<TPty>();
+  qorv::platform::WriteDeviceMapping(kPort, pty->slave);
+  auto port = OpenRecorderPort();
+  pty.reset();
+  double before = CpuSeconds(RUSAGE_SELF);
+  std::this_thread::sleep_for(std::chrono::seconds(10));
+  double used = CpuSeconds(RUSAGE_SELF) - before;
+  auto start = Clock::now();
+  port->SetOpen(false);
+  std::printf("    close after the device went:   %8.1f ms\n",
+              std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+  return used;
+}
+
 double WakerCpuSeconds() {
   double used = 0;
   std::thread waker([&] {
@@ -212,6 +230,7 @@ int main() {
   double latency = MedianLatencyMicroseconds();
   double idle = IdlePortCpuSeconds();
   double waker = WakerCpuSeconds();
+  double vanished = VanishedPortCpuSeconds();
 
   std::printf("(a) raw pty throughput:            %8.1f MB/s\n", raw);
   std::printf("(b) engine receive (ReadChar):     %8.1f MB/s   b/a = %.2f\n", received, raw > 0 ? received / raw : 0);
@@ -219,5 +238,6 @@ int main() {
   std::printf("(c) one-byte latency to InputReady: %7.0f us (median of 200)\n", latency);
   std::printf("(d) idle open port CPU over 10 s:  %8.4f s\n", idle);
   std::printf("    50 ms waker CPU over 10 s:     %8.4f s   d/baseline = %.2f\n", waker, waker > 0 ? idle / waker : 0);
+  std::printf("(e) port with its device gone, CPU over 10 s: %.4f s\n", vanished);
   return 0;
 }
