@@ -85,8 +85,14 @@ void WaitForCompletion(const OVERLAPPED* overlapped) { IsCompleted(overlapped, t
 BOOL WINAPI GetOverlappedResult(HANDLE hFile, LPOVERLAPPED lpOverlapped, LPDWORD lpNumberOfBytesTransferred,
                                 BOOL bWait) {
   if (lpOverlapped == nullptr || lpNumberOfBytesTransferred == nullptr) return FailWith(ERROR_INVALID_PARAMETER);
-  if (!LookupHandleAs<IoObject>(hFile)) return FailWith(ERROR_INVALID_HANDLE);
-  if (!IsCompleted(lpOverlapped, bWait != FALSE)) return FailWith(ERROR_IO_INCOMPLETE);
+  // A finished operation is reported whatever became of its handle: closing a
+  // device completes its pending operations, and their owners read the result
+  // afterwards. Only a wait needs the handle, so that a record no device will
+  // ever complete fails instead of blocking for good.
+  if (!IsCompleted(lpOverlapped, false)) {
+    if (!LookupHandleAs<IoObject>(hFile)) return FailWith(ERROR_INVALID_HANDLE);
+    if (!IsCompleted(lpOverlapped, bWait != FALSE)) return FailWith(ERROR_IO_INCOMPLETE);
+  }
   auto status = static_cast<DWORD>(OverlappedStatus(lpOverlapped));
   *lpNumberOfBytesTransferred = static_cast<DWORD>(Field(lpOverlapped->InternalHigh).load());
   if (status != ERROR_SUCCESS) return FailWith(status);

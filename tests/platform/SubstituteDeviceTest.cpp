@@ -134,8 +134,22 @@ TEST_F(SubstitutePortTest, CancelIoEndsPendingWaitAndWritesButKeepsTheHandle) {
   StartPendingWait(wait, mask);
   device->QueueInput("c");
   EXPECT_EQ(ResultOf(port, wait), ERROR_SUCCESS);
+}
+
+TEST_F(SubstitutePortTest, ResultOfAFinishedOperationOutlivesItsHandle) {
+  ASSERT_TRUE(SetCommMask(port, EV_RXCHAR));
+  Overlapped wait;
+  DWORD mask = 0;
+  StartPendingWait(wait, mask);
+  ASSERT_TRUE(CloseHandle(port));
   DWORD n;
-  EXPECT_FALSE(GetOverlappedResult(reinterpret_cast<HANDLE>(0x7FFC), &wait.record, &n, FALSE));
+  EXPECT_FALSE(GetOverlappedResult(port, &wait.record, &n, TRUE));
+  EXPECT_EQ(GetLastError(), ERROR_OPERATION_ABORTED);
+  port = INVALID_HANDLE_VALUE;
+  // A record that nothing will complete cannot be waited for without a device.
+  Overlapped orphan;
+  orphan.record.Internal = STATUS_PENDING;
+  EXPECT_FALSE(GetOverlappedResult(reinterpret_cast<HANDLE>(0x7FFC), &orphan.record, &n, TRUE));
   EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
 }
 
