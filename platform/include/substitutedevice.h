@@ -60,7 +60,9 @@ class SubstituteDevice {
 
   // ---- what the device receives and sees on its lines ----
   // Queues received bytes (EV_RXCHAR). Bytes beyond the input queue size are
-  // dropped and raise CE_RXOVER with EV_ERR, as a driver whose queue overflows.
+  // dropped and raise CE_RXOVER with EV_ERR, as a driver whose queue overflows;
+  // bytes sent while no handle is open are dropped (nobody listens), and an
+  // open starts with an empty queue.
   void QueueInput(const std::vector<std::uint8_t>& bytes);
   void QueueInput(const std::string& bytes);
   // Adds CE_* flags; CE_BREAK raises EV_BREAK, any other flag EV_ERR.
@@ -106,9 +108,9 @@ class SubstituteDevice {
   // ---- counting and fault injection ----
   // Calls of an operation since the device was created (failed ones too).
   DWORD Calls(SubstituteOp op) const;
-  // Fails the nth call of `op` from now (1 = the next one) with `error`, and,
-  // when persistent, every call after it as well. Replaces an earlier fault of
-  // that operation. A failed call changes nothing.
+  // Fails the nth call of `op` from now (1 = the next one; 0 disarms) with
+  // `error`, and, when persistent, every call after it as well. Replaces an
+  // earlier fault of that operation. A failed call changes nothing.
   void FailCall(SubstituteOp op, DWORD nth, DWORD error, bool persistent = false);
   void ClearFaults();
   // Faults injected so far.
