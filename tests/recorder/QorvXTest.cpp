@@ -71,6 +71,27 @@ class QorvXControl : public testing::Test {
   TQorvXPtr control = NewControl();
 };
 
+// COM strings carry their length, so embedded zeros survive; null is the
+// empty string everywhere, and a length past the 32-bit prefix is refused.
+TEST(QorvXComString, KeepsLengthEmbeddedZerosAndNull) {
+  const char16_t text[] = {u'a', 0, u'b'};
+  BSTR s = SysAllocStringLen(text, 3);
+  ASSERT_NE(s, nullptr);
+  EXPECT_EQ(SysStringLen(s), 3u);
+  EXPECT_EQ(SysStringByteLen(s), 6u);
+  EXPECT_EQ(s[1], 0);
+  EXPECT_EQ(s[3], 0) << "terminated after its length";
+  SysFreeString(s);
+
+  BSTR copied = SysAllocString(u"abc");
+  EXPECT_EQ(SysStringLen(copied), 3u);
+  SysFreeString(copied);
+  EXPECT_EQ(SysAllocString(nullptr), nullptr);
+  EXPECT_EQ(SysStringLen(nullptr), 0u);
+  SysFreeString(nullptr);
+  EXPECT_EQ(SysAllocStringLen(nullptr, 0x7FFFFFFFu), nullptr);
+}
+
 // The form is built from its stored description with the port settings the
 // recorder needs, and its creation handler set the shared defaults.
 TEST(QorvXForm, LoadsDescriptionAndAppliesCreationDefaults) {
