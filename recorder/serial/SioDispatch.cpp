@@ -212,6 +212,10 @@ void TSioBaseDispatcher::StopAndFreeRings() {
   }
   TSioLock inputLock(InputLock);
   InputRing.reset();
+  InHead = 0;
+  InTail = 0;
+  InputFull = false;
+  ScanBacklog = 0;
 }
 
 void TSioBaseDispatcher::SetPriorityBoost(BYTE boost) {

@@ -107,6 +107,8 @@ bool TSioBaseDispatcher::NotifyHandlers(UINT msg, WPARAM wParam, DWORD data) {
     TSioLock lock(InputLock);
     ReadAheadMax = 0;
     ReadAheadActive = readAhead;
+    // No thread reads ahead until a handler's own thread is named.
+    ReadAheadThread = 0;
   }
   // The data travels in the low word only, so it can never spill into the
   // dispatcher handle in the high word.
@@ -160,6 +162,7 @@ bool TSioBaseDispatcher::NotifyHandlers(UINT msg, WPARAM wParam, DWORD data) {
 
   {
     TSioLock lock(InputLock);
+    ReadAheadThread = 0;
     if (stopped) {
       // The ring keeps every byte; reads after the close consume as usual.
       ReadAheadActive = false;

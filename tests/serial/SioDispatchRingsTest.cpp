@@ -129,6 +129,8 @@ TEST(SioDispatchInputRing, ReadsAfterCloseFindNoRing) {
   ASSERT_EQ(d.Open(), 0);
   d.ReceiveIntoRing("abc");
   d.CloseDevice();
+  EXPECT_FALSE(d.HasInput()) << "a closed port has nothing waiting";
+  EXPECT_EQ(d.InputCount(), 0u);
   BYTE b;
   EXPECT_EQ(d.TakeInput(b), ecBufferIsEmpty);
   EXPECT_FALSE(d.FillInputRing());
