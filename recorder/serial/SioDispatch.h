@@ -200,18 +200,28 @@ class TSioBaseDispatcher {
   virtual void SetWorkerPriority(TSioDispatcherThread* worker, int level);
 
   // ---- Open and close (GUI thread). ----
+  // 0; -8 when the device layer could not make its read event; else the
+  // negated system error of the device open, queue sizes or line settings.
+  // A failed open leaves no device, no rings and no worker events.
   int OpenDevice(const char* name, DWORD baud, int parity, int dataBits, int stopBits, DWORD inputSize,
                  DWORD outputSize, DWORD flags);
+  // Deferred (ClosePending) when called from inside a trigger handler: the
+  // dispatch worker then frees the rings as it ends.
   void CloseDevice();
 
   // ---- Line settings and flow control. ----
+  // Keep values: baud 0, parity 5, data bits 9, stop bits 3. Waits for the
+  // output to drain before a change; 0 without any device write when nothing
+  // changes.
   int ChangeLineSettings(DWORD baud, int parity, int dataBits, int stopBits);
   void QueryLineSettings(DWORD& baud, WORD& parity, BYTE& dataBits, BYTE& stopBits);
   void WaitOutputDrained();
   static DWORD TranslateBaud(DWORD value);
   int ApplyLineState(DCB& record);
+  // 1 (nothing done) while the line is in handshake; -1002 when the escape fails.
   int DriveDtr(bool level);
   int DriveRts(bool level);
+  // -1002, with the device untouched, when resume > full or full > InQueueSize.
   int ConfigureHardwareFlow(DWORD full, DWORD resume, DWORD options);
   int ConfigureXonXoffFlow(DWORD full, DWORD resume, DWORD options);
   int DisableXonXoffFlow();
@@ -222,18 +232,26 @@ class TSioBaseDispatcher {
   BYTE ReadModemLines(BYTE mask);
   void PollModemLines();
   void PollDeviceErrors();
+  // 1 receive overrun, 2 overrun, 3 parity, 4 framing, 9 break, 0 none; the
+  // break stays until TakeBreakFlag.
   int TakeLineError();
   bool TakeBreakFlag();
 
   // ---- Input ring (any reading thread; dispatch worker fills it). ----
   static DWORD RingDistance(DWORD head, DWORD tail, bool full);
   bool HasInput();
+  // Position n counts from 1. -3007 when fewer bytes wait, -1002 for n = 0.
   int PeekInput(BYTE& value, DWORD n);
+  // -3007 when nothing waits. During a data notification a read on the
+  // notified handler's thread only looks ahead; every other reader consumes.
   int TakeInput(BYTE& value);
   DWORD InputCount();
   int DiscardInput();
 
   // ---- Output ring (any writing thread; output worker drains it). ----
+  // All or nothing: -3006 when the block exceeds the free space (also after
+  // close), -3004 when the device layer queued nothing, -3010 for RS-485
+  // without a UART base on platforms with port I/O.
   int WriteBlock(const void* bytes, DWORD count);
   int WriteByte(BYTE value);
   DWORD OutputCount();
@@ -241,6 +259,8 @@ class TSioBaseDispatcher {
   int DiscardOutput();
 
   // ---- Triggers and notification (dispatch worker unless stated). ----
+  // False when a close was requested during the delivery, or when an avail
+  // message's bytes were not all taken. The data rides in lParam's low word.
   bool NotifyHandlers(UINT msg, WPARAM wParam, DWORD data);
   bool CheckDataMatch();
   bool CheckStatusChange();
@@ -277,12 +297,15 @@ class TSioBaseDispatcher {
   void RemoveEventHandler(const TTriggerMethod& method);
 
   // ---- Trace (StateLock). ----
+  // -1002 above MaxTraceCapacity entries.
   int StartTraceBuffer(DWORD capacity);
   int ResetTraceBuffer();
   void FreeTraceBuffer();
   void EnableTraceEntries();
   void DisableTraceEntries();
   void AddTraceEntry(char type, BYTE value);
+  // 0, or the negated Windows error of opening, writing or closing. Ends the
+  // trace either way; an empty trace touches no file.
   int WriteTraceFile(const std::string& fileName, bool append, bool inHex, bool allHex);
 
   // ---- Dispatch log (StateLock). ----
@@ -291,9 +314,13 @@ class TSioBaseDispatcher {
   void FreeLogBuffer();
   void EnableLogEntries();
   void DisableLogEntries();
+  // Stores the whole entry (16-byte header and data) or, when it could never
+  // fit the ring, nothing. The time counts from OpenTime.
   void AddLogEntry(BYTE event, BYTE subEvent, DWORD data, const void* dataBytes, DWORD count);
   bool PutLogBytes(const void* bytes, DWORD length);
   bool TakeLogEntry(TLogEntryHeader& header, std::vector<BYTE>& scratch, DWORD& count);
+  // 0, or the negated Windows error. An open failure keeps the entries (with
+  // logging paused); otherwise logging ends. An empty log touches no file.
   int WriteLogFile(const std::string& fileName, bool append, bool inHex, bool allHex);
 
   // ---- Fields. Thread and lock named where it matters. ----
