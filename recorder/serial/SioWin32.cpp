@@ -327,8 +327,7 @@ bool TSioWin32Dispatcher::WorkerDone(TWorkerKind kind) {
 
 bool TSioWin32Dispatcher::IsWorkerThread() const {
   DWORD self = GetCurrentThreadId();
-  auto& lock = const_cast<std::mutex&>(WorkerLifeLock);
-  std::lock_guard guard(lock);
+  std::lock_guard guard(WorkerLifeLock);
   for (int i = 0; i < 3; ++i) {
     if (!WorkerEnded[i] && WorkerThreadIds[i] == self) return true;
   }
@@ -405,16 +404,14 @@ void TSioWin32Dispatcher::StopWorkers() {
     if (running) StopRequested = true;
   }
   if (running) {
-    if (OutWorker.load() != nullptr) {
-      SetEvent(FlushRequest);
-      WaitForWorker(TWorkerKind::Out);
-    }
-    if (ComWorker.load() != nullptr) {
-      SetCommMask(DeviceHandle, 0);
-      SetEvent(ServiceDone);
-      ResetEvent(WorkerAck);
-      WaitForWorker(TWorkerKind::Com);
-    }
+    // Waited for whether or not the reference is still set: a worker clears
+    // it at the start of WorkerExited, before it is done with the dispatcher.
+    if (FlushRequest != nullptr) SetEvent(FlushRequest);
+    WaitForWorker(TWorkerKind::Out);
+    SetCommMask(DeviceHandle, 0);
+    if (ServiceDone != nullptr) SetEvent(ServiceDone);
+    if (WorkerAck != nullptr) ResetEvent(WorkerAck);
+    WaitForWorker(TWorkerKind::Com);
     WaitForWorker(TWorkerKind::Disp);
   }
   // On the dispatch worker finishing a deferred close the other workers have

@@ -179,7 +179,7 @@ class TSioWin32Dispatcher : public TSioBaseDispatcher {
 
   // Serialises the end of each worker's life against the threads that wait
   // for it and against destruction (see the file comment).
-  std::mutex WorkerLifeLock;
+  mutable std::mutex WorkerLifeLock;
   bool WorkerEnded[3] = {true, true, true};  // WorkerLifeLock
   DWORD WorkerThreadIds[3] = {0, 0, 0};      // WorkerLifeLock
   bool DeviceCloseOwed = false;              // WorkerLifeLock

@@ -45,11 +45,16 @@ std::string ReadAvailable(TSioComPort& port, size_t count) {
 class SioPortSubstitute : public testing::Test {
  protected:
   void SetUp() override {
+    // Each test sets the hooks it relies on; the port dialog's own hook comes
+    // back afterwards.
+    SavedHooks = SioPortHooks();
+    SioPortHooks() = TSioPortHooks{};
     Device = SubstituteDevice::Create("port");
     ASSERT_TRUE(qorv::platform::WriteDeviceMapping(9, "substitute:port"));
   }
-  void TearDown() override { SioPortHooks() = TSioPortHooks{}; }
+  void TearDown() override { SioPortHooks() = SavedHooks; }
   std::shared_ptr<SubstituteDevice> Device;
+  TSioPortHooks SavedHooks;
 };
 
 }  // namespace
