@@ -72,16 +72,16 @@ void TSioBaseDispatcher::RemoveFromPortList() {
 }
 
 bool TSioBaseDispatcher::CreateWorkerEvents() {
-  struct Spec {
+  struct TNewEvent {
     HANDLE* event;
     BOOL manualReset;
   };
-  const Spec specs[] = {{&EventReady, FALSE},   {&ServiceDone, FALSE}, {&WorkerAck, FALSE},
-                        {&OutputQueued, FALSE}, {&WriteDone, TRUE},    {&FlushRequest, FALSE}};
-  for (const Spec& spec : specs) {
-    if (*spec.event != nullptr) continue;
-    *spec.event = CreateEventA(nullptr, spec.manualReset, FALSE, nullptr);
-    if (*spec.event == nullptr) return false;
+  const TNewEvent events[] = {{&EventReady, FALSE},   {&ServiceDone, FALSE}, {&WorkerAck, FALSE},
+                              {&OutputQueued, FALSE}, {&WriteDone, TRUE},    {&FlushRequest, FALSE}};
+  for (const TNewEvent& wanted : events) {
+    if (*wanted.event != nullptr) continue;
+    *wanted.event = CreateEventA(nullptr, wanted.manualReset, FALSE, nullptr);
+    if (*wanted.event == nullptr) return false;
   }
   return true;
 }
