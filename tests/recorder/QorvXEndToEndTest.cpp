@@ -8,7 +8,6 @@
 #include <ctime>
 #include <fstream>
 #include <memory>
-#include <regex>
 
 #include "Application.h"
 #include "FakeRecorderPort.h"
@@ -61,6 +60,17 @@ std::string Tone(double hertz, int count) {
     samples += static_cast<char>(v);
   }
   return samples;
+}
+
+// True when the text has the shape of the pattern: '9' stands for any digit,
+// every other character for itself.
+bool HasShape(const std::string& text, const std::string& pattern) {
+  if (text.size() != pattern.size()) return false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const bool digit = text[i] >= '0' && text[i] <= '9';
+    if (pattern[i] == '9' ? !digit : text[i] != pattern[i]) return false;
+  }
+  return true;
 }
 
 std::string Le32(std::uint32_t v) {
@@ -155,8 +165,8 @@ TEST_F(QorvXEndToEnd, ClockRepliesFillDateAndTime) {
   std::tm local{};
   localtime_r(&now, &local);
   EXPECT_EQ(RecorderState().Date.substr(0, 5), std::to_string(1900 + local.tm_year) + "/") << RecorderState().Date;
-  EXPECT_TRUE(std::regex_match(RecorderState().Date, std::regex(R"(\d{4}/\d\d/\d\d)")));
-  EXPECT_TRUE(std::regex_match(RecorderState().Time, std::regex(R"(\d\d:\d\d:\d\d)")));
+  EXPECT_TRUE(HasShape(RecorderState().Date, "9999/99/99")) << RecorderState().Date;
+  EXPECT_TRUE(HasShape(RecorderState().Time, "99:99:99")) << RecorderState().Time;
 
   ASSERT_TRUE(recsim.Send("clock 2024/05/07 09:05:03"));
   EXPECT_TRUE(PumpUntil([] { return RecorderState().Date == "2024/05/07" && RecorderState().Time == "09:05:03"; }));
