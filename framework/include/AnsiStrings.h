@@ -3,9 +3,13 @@
 // the stored form descriptions use UTF-8. These convert between the two.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
 // Characters the ANSI code page lacks become '?'.
 std::string Utf8ToAnsi(std::string_view utf8);
 std::string AnsiToUtf8(std::string_view ansi);
+
+// Appends one Unicode code point (not a surrogate) as UTF-8.
+void AppendUtf8(std::string& out, std::uint32_t codePoint);
