@@ -85,9 +85,7 @@ TEST(PlatformEvents, ManualResetReleasesEveryWaiter) {
 }
 
 DWORD WINAPI ReturnParameter(LPVOID p) { return static_cast<DWORD>(reinterpret_cast<ULONG_PTR>(p)); }
-DWORD WINAPI ExitEarly(LPVOID) {
-  ExitThread(77);
-}
+DWORD WINAPI ExitEarly(LPVOID) { ExitThread(77); }
 DWORD WINAPI WaitForEvent(LPVOID p) { return WaitForSingleObject(static_cast<HANDLE>(p), INFINITE); }
 
 TEST(PlatformThreads, HandleSignalledWithExitCode) {
