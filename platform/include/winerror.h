@@ -114,8 +114,8 @@ constexpr DWORD FORMAT_MESSAGE_MAX_WIDTH_MASK = 0x000000FF;
 // stored (without the terminator); 0 with ERROR_MR_MID_NOT_FOUND (317) when the
 // number has no text, or ERROR_INSUFFICIENT_BUFFER when nSize is too small.
 // Arguments is accepted for signature fidelity and ignored.
-DWORD WINAPI FormatMessageA(DWORD dwFlags, LPCVOID lpSource, DWORD dwMessageId, DWORD dwLanguageId,
-                            LPSTR lpBuffer, DWORD nSize, void* Arguments);
+DWORD WINAPI FormatMessageA(DWORD dwFlags, LPCVOID lpSource, DWORD dwMessageId, DWORD dwLanguageId, LPSTR lpBuffer,
+                            DWORD nSize, void* Arguments);
 
 constexpr DWORD ERROR_MR_MID_NOT_FOUND = 317;
 

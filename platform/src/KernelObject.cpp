@@ -122,8 +122,7 @@ std::optional<DWORD> TryAcquire(const std::vector<std::shared_ptr<Waitable>>& ob
 }  // namespace
 
 DWORD WaitOnObjects(std::unique_lock<std::mutex>& lock, const std::vector<std::shared_ptr<Waitable>>& objects,
-                    bool waitAll, std::optional<WaitClock::time_point> deadline, Waitable* extra,
-                    DWORD extraResult) {
+                    bool waitAll, std::optional<WaitClock::time_point> deadline, Waitable* extra, DWORD extraResult) {
   thread_local Waiter self;
   for (;;) {
     if (extra && extra->IsSignaled()) {

@@ -11,9 +11,7 @@ using namespace qorv::platform;
 
 namespace {
 
-bool IsPseudoHandle(HANDLE h) {
-  return h == GetCurrentProcess() || h == GetCurrentThread();
-}
+bool IsPseudoHandle(HANDLE h) { return h == GetCurrentProcess() || h == GetCurrentThread(); }
 
 }  // namespace
 

@@ -25,8 +25,7 @@ class TempDir {
 // Polls a condition until it holds or the generous bound passes. For
 // conditions that have no event to wait on (a file appearing, a count another
 // process raises); never use it to wait for a fixed time.
-bool WaitUntil(const std::function<bool()>& condition,
-               std::chrono::milliseconds bound = std::chrono::seconds(10));
+bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds bound = std::chrono::seconds(10));
 
 std::vector<unsigned char> ReadFileBytes(const std::filesystem::path& path);
 void WriteFileBytes(const std::filesystem::path& path, const std::string& bytes);
