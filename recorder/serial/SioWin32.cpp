@@ -78,6 +78,12 @@ bool TSioDispatcherThread::Start(TSioDispatcherThread* worker) {
     dispatcher.WorkerEnded[static_cast<int>(worker->Kind_)] = false;
     dispatcher.WorkerThreadIds[static_cast<int>(worker->Kind_)] = id;
     dispatcher.WorkerSlot(worker->Kind_) = worker;
+    // Counted here, before its body runs: a worker launched earlier may end
+    // at once (its first device wait refused), and counting from the body
+    // would let it take the count to zero and mark the workers stopped while
+    // this one still runs, so a close would free what this one uses.
+    InterlockedIncrement(&dispatcher.RunningWorkers);
+    dispatcher.WorkersRunning = true;
   }
   ResumeThread(thread);
   return true;

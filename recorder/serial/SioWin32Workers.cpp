@@ -37,7 +37,6 @@ DWORD LastEventMask(TSioWin32Dispatcher& d) { return std::atomic_ref<DWORD>(d.Ev
 
 void TComThread::Execute() {
   TSioWin32Dispatcher& d = Dispatcher;
-  InterlockedIncrement(&d.RunningWorkers);
   HANDLE ownEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
   OVERLAPPED record{};
   record.hEvent = ownEvent;
@@ -94,7 +93,6 @@ bool TComThread::WaitForDeviceEvent(OVERLAPPED& record, DWORD& mask) {
 
 void TDispThread::Execute() {
   TSioWin32Dispatcher& d = Dispatcher;
-  InterlockedIncrement(&d.RunningWorkers);
   SetEvent(d.WorkerAck);
   try {
     bool stopped = false;
@@ -204,7 +202,6 @@ void TDispThread::TimerPass() {
 
 void TOutThread::Execute() {
   TSioWin32Dispatcher& d = Dispatcher;
-  InterlockedIncrement(&d.RunningWorkers);
   OVERLAPPED record{};
   record.hEvent = d.WriteDone;
   SetEvent(d.WorkerAck);

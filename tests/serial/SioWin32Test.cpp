@@ -234,6 +234,25 @@ TEST_F(SioWin32Fixture, VanishedDeviceStopsTheEventWorkerAndStillCloses) {
   EXPECT_FALSE(d.WorkersRunning);
 }
 
+// The event worker ends at once when its first wait is refused, possibly
+// before the other workers have started: those are still counted as running,
+// so the close waits for them before it frees what they use.
+TEST_F(SioWin32Fixture, EventWorkerEndingDuringStartStillLeavesTheOthersStoppedByClose) {
+  Device->FailCall(SubstituteOp::WaitEvent, 1, ERROR_GEN_FAILURE);
+  TSioWin32Dispatcher d(nullptr);
+  ASSERT_EQ(Open(d), 0);
+  ASSERT_TRUE(WaitUntil([&] { return d.ComWorker.load() == nullptr; }));
+  EXPECT_TRUE(d.WorkersRunning) << "the dispatch and output workers still run";
+  Device->QueueInput("x");
+  EXPECT_EQ(Receive(d, 1), "x") << "the dispatch worker's periodic pass collects input";
+  d.CloseDevice();
+  EXPECT_FALSE(d.WorkersRunning);
+  EXPECT_EQ(d.RunningWorkers, 0);
+  EXPECT_EQ(d.DispWorker.load(), nullptr);
+  EXPECT_EQ(d.OutWorker.load(), nullptr);
+  EXPECT_FALSE(Device->IsOpen());
+}
+
 namespace {
 
 std::atomic<int> closesFromHandler{0};
