@@ -9,6 +9,7 @@
 #include "Application.h"
 #include "Button.h"
 #include "FormInput.h"
+#include "HeadlessGuiTest.h"
 #include "Timer.h"
 
 namespace {
@@ -62,14 +63,7 @@ const char* kDescription = R"(object QorvX: TQorvX
 end
 )";
 
-class GuiActiveForm : public testing::Test {
- protected:
-  void SetUp() override {
-    setenv("QORV_GUI", "headless", 1);
-    Application->Initialize();
-    Application->Reset();
-  }
-};
+using GuiActiveForm = HeadlessGuiTest;
 
 TEST_F(GuiActiveForm, LoadsSizesToControlsAndTicksOnItsThread) {
   TRecorderLikeForm form(nullptr);

@@ -6,6 +6,7 @@
 #include "ComboBox.h"
 #include "FormInput.h"
 #include "Forms.h"
+#include "HeadlessGuiTest.h"
 #include "Label.h"
 
 namespace {
@@ -15,12 +16,10 @@ std::uint32_t Rgb(TColor color) {
   return ((bgr & 0xFF) << 16) | (bgr & 0xFF00) | ((bgr >> 16) & 0xFF);
 }
 
-class GuiControls : public testing::Test {
+class GuiControls : public HeadlessGuiTest {
  protected:
   void SetUp() override {
-    setenv("QORV_GUI", "headless", 1);
-    Application->Initialize();
-    Application->Reset();
+    HeadlessGuiTest::SetUp();
     form_.SetBounds(0, 0, 200, 150);
     form_.Show();
   }

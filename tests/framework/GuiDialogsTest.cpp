@@ -11,20 +11,14 @@
 #include "Button.h"
 #include "Dialogs.h"
 #include "FormInput.h"
+#include "HeadlessGuiTest.h"
 #include "Label.h"
 #include "OpenDialog.h"
 
 namespace {
 
-class GuiDialogs : public testing::Test {
+class GuiDialogs : public HeadlessGuiTest {
  protected:
-  void SetUp() override {
-    setenv("QORV_GUI", "headless", 1);
-    Application->Initialize();
-    Application->Reset();
-  }
-  void TearDown() override { SetModalResponder(nullptr); }
-
   // Answers the next box with the input and records what it showed.
   void AnswerWith(std::function<void(TCustomForm&)> input) {
     SetModalResponder([this, input](TCustomForm& form) {

@@ -9,6 +9,7 @@
 #include "Edit.h"
 #include "FormInput.h"
 #include "Forms.h"
+#include "HeadlessGuiTest.h"
 #include "Label.h"
 #include "PageControl.h"
 #include "ProgressBar.h"
@@ -17,15 +18,7 @@
 
 namespace {
 
-class GuiTest : public testing::Test {
- protected:
-  void SetUp() override {
-    setenv("QORV_GUI", "headless", 1);
-    Application->Initialize();
-    Application->Reset();
-  }
-  void TearDown() override { SetModalResponder(nullptr); }
-};
+using GuiTest = HeadlessGuiTest;
 
 template <class T>
 T* Add(TWinControl* parent, int l, int t, int w, int h) {

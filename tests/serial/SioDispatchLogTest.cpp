@@ -10,18 +10,6 @@
 
 namespace {
 
-std::string FileText(const std::string& windowsPath) {
-  auto path = qorv::platform::WindowsToLinuxPath(windowsPath);
-  if (!path || !std::filesystem::exists(*path)) return "<no file>";
-  auto bytes = qorv::test::ReadFileBytes(*path);
-  return std::string(bytes.begin(), bytes.end());
-}
-
-std::string Expected(const std::string& name) {
-  auto bytes = qorv::test::ReadFileBytes(qorv::test::TestDataDir() / "serial" / "data" / name);
-  return std::string(bytes.begin(), bytes.end());
-}
-
 // The report after its three build-dependent first lines.
 std::string FromDeviceLine(const std::string& text) {
   size_t at = text.find("Device: ");

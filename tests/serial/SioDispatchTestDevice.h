@@ -4,12 +4,15 @@
 
 #include <cstring>
 #include <deque>
+#include <filesystem>
 #include <mutex>
 #include <string>
 #include <vector>
 
 #include "SioDispatch.h"
 #include "SioDispatchLock.h"
+#include "TestSupport.h"
+#include "systemroot.h"
 
 class TTestDispatcher : public TSioBaseDispatcher {
  public:
@@ -154,3 +157,17 @@ class TTestDispatcher : public TSioBaseDispatcher {
   std::mutex deviceMutex;
   std::deque<BYTE> pending;
 };
+
+// The bytes of a file named by its Windows path, or "<no file>".
+inline std::string FileText(const std::string& windowsPath) {
+  auto path = qorv::platform::WindowsToLinuxPath(windowsPath);
+  if (!path || !std::filesystem::exists(*path)) return "<no file>";
+  auto bytes = qorv::test::ReadFileBytes(*path);
+  return std::string(bytes.begin(), bytes.end());
+}
+
+// An expected trace or log file, kept beside the tests.
+inline std::string Expected(const std::string& name) {
+  auto bytes = qorv::test::ReadFileBytes(qorv::test::TestDataDir() / "serial" / "data" / name);
+  return std::string(bytes.begin(), bytes.end());
+}

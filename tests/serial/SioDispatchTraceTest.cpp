@@ -9,18 +9,6 @@
 
 namespace {
 
-std::string FileText(const std::string& windowsPath) {
-  auto path = qorv::platform::WindowsToLinuxPath(windowsPath);
-  if (!path || !std::filesystem::exists(*path)) return "<no file>";
-  auto bytes = qorv::test::ReadFileBytes(*path);
-  return std::string(bytes.begin(), bytes.end());
-}
-
-std::string Expected(const std::string& name) {
-  auto bytes = qorv::test::ReadFileBytes(qorv::test::TestDataDir() / "serial" / "data" / name);
-  return std::string(bytes.begin(), bytes.end());
-}
-
 bool FileExists(const std::string& windowsPath) {
   auto path = qorv::platform::WindowsToLinuxPath(windowsPath);
   return path && std::filesystem::exists(*path);

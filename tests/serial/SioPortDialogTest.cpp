@@ -11,6 +11,7 @@
 
 #include "Application.h"
 #include "FormInput.h"
+#include "HeadlessGuiTest.h"
 #include "SioErrors.h"
 #include "SioPort.h"
 #include "SioPortDialog.h"
@@ -40,15 +41,7 @@ class TMappedPty {
   int master_ = -1;
 };
 
-class SioPortDialog : public testing::Test {
- protected:
-  void SetUp() override {
-    setenv("QORV_GUI", "headless", 1);
-    Application->Initialize();
-    Application->Reset();
-  }
-  void TearDown() override { SetModalResponder(nullptr); }
-};
+using SioPortDialog = HeadlessGuiTest;
 
 TEST_F(SioPortDialog, ListsTheMappedPortsInOrderWithTheFirstChosen) {
   TMappedPty seven(7), three(3), fiftyOne(51);
