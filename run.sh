@@ -4,7 +4,8 @@
 # builds with CMake and Ninja, then does what was asked.
 #
 #   ./run.sh demo    build, then run the main job (see README)
-#   ./run.sh test    build normally and with sanitizers, run every test under CTest
+#   ./run.sh test    build normally and with sanitizers, run every test under CTest,
+#                    then the stress stage and the fuzz targets (see README)
 #   ./run.sh build   build only (build/bin)
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -15,6 +16,8 @@ PACKAGES=(
   libpng-dev libjpeg-dev zlib1g-dev
   libcairo2-dev libpango1.0-dev libx11-dev
   xvfb xauth fonts-noto-core fonts-farsiweb fontconfig
+  clang libclang-rt-14-dev
+  libsqlite3-dev libffi-dev mingw-w64-tools libgsf-1-dev libgsf-bin
 )
 
 install_packages() {
@@ -37,13 +40,80 @@ build() {
   cmake --build "$dir" -j "$(nproc)"
 }
 
-# run_ctest DIR [ENV...]: runs the tests of one build; remembers a failure.
+# run_ctest DIR [ENV...] [-- CTEST-ARGS...]: runs the tests of one build;
+# remembers a failure.
 failed=0
 run_ctest() {
-  local dir=$1
+  local dir=$1 envs=() args=()
   shift
-  echo "=== tests: $dir"
-  env "$@" ctest --test-dir "$dir" -j "$(nproc)" --output-on-failure --timeout 300 || failed=1
+  while [ $# -gt 0 ] && [ "$1" != "--" ]; do envs+=("$1"); shift; done
+  [ $# -gt 0 ] && shift && args=("$@")
+  echo "=== tests: $dir ${args[*]}"
+  env "${envs[@]}" ctest --test-dir "$dir" -j "$(nproc)" --output-on-failure --timeout 300 "${args[@]}" || failed=1
+}
+
+# The threaded suites (platform serial and message passing, serial engine,
+# port component, control end to end), repeated in the sanitizer builds while
+# CPU hogs keep the machine busy: races that hide on an idle machine show here.
+THREADED_SUITES='^(Tty|Substitute|Recsim|PlatformSendMessage|PlatformMessageQueue|PlatformEvents|PlatformThreads|SioWin32|SioPort|SioDispatchConcurrency|SioRecorderPort|QorvXEndToEnd)'
+hogs=()
+start_hogs() {
+  local i
+  for ((i = 0; i < $(nproc) / 2; i++)); do
+    timeout 3600 sh -c 'while :; do :; done' &
+    hogs+=($!)
+  done
+}
+stop_hogs() {
+  [ ${#hogs[@]} -eq 0 ] && return 0
+  kill "${hogs[@]}" 2>/dev/null || true
+  wait "${hogs[@]}" 2>/dev/null || true
+  hogs=()
+}
+trap stop_hogs EXIT
+
+stress() {
+  local repeats=${QORV_STRESS_REPEATS:-10}
+  echo "=== stress: threaded suites, until-fail:$repeats, under load"
+  start_hogs
+  run_ctest build-tsan TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 -- -R "$THREADED_SUITES" --repeat until-fail:"$repeats"
+  run_ctest build-asan ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 -- \
+    -R "$THREADED_SUITES" --repeat until-fail:"$repeats"
+  stop_hogs
+}
+
+# Each libFuzzer target for a fixed number of runs from a fixed seed, starting
+# from the project's own inputs (copied: the fuzzer adds to its corpus folder).
+FUZZERS=(
+  "ReceivePathFuzz 300000"
+  "FormReaderFuzz 200000 recorder/*.dfm recorder/serial/*.dfm tests/framework/data/*.dfm tests/framework/data/bad-forms/*"
+  "PictureFuzz 30000 tests/framework/data/*.png tests/framework/data/*.bmp tests/framework/data/*.jpg tests/framework/data/bad/*"
+)
+fuzz() {
+  if ! command -v clang++ >/dev/null; then
+    echo "=== fuzz: clang++ not found, fuzz targets not run"
+    return 0
+  fi
+  CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DQORV_SANITIZE=address,undefined \
+    -DCMAKE_CXX_FLAGS=-fsanitize=fuzzer-no-link >/dev/null
+  local entry name runs seeds corpus
+  for entry in "${FUZZERS[@]}"; do
+    read -r name runs seeds <<<"$entry"
+    cmake --build build-fuzz --target "$name" -j "$(nproc)" >/dev/null || { failed=1; continue; }
+    corpus=$(mktemp -d -t "qorv-$name-XXXXXX")
+    # shellcheck disable=SC2086 # the seed patterns are meant to expand
+    [ -n "$seeds" ] && cp $seeds "$corpus"/
+    echo "=== fuzz: $name, $runs runs"
+    if QORV_SYSTEM_ROOT="$corpus/root" build-fuzz/bin/"$name" -runs="$runs" -seed=20261208 -max_len=8192 \
+      -rss_limit_mb=1024 -print_final_stats=1 "$corpus" >"$corpus/log" 2>&1; then
+      grep -E '^Done' "$corpus/log" || true
+    else
+      tail -n 60 "$corpus/log"
+      echo "fuzz: $name failed"
+      failed=1
+    fi
+    rm -rf "$corpus"
+  done
 }
 
 cmd=${1:-demo}
@@ -59,6 +129,9 @@ case "$cmd" in
     run_ctest build
     run_ctest build-asan ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1
     run_ctest build-tsan TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
+    stress
+    fuzz
+    [ $failed -eq 0 ] && echo "run.sh: every stage passed" || echo "run.sh: a stage FAILED (see above)"
     exit $failed
     ;;
   demo)
