@@ -13,19 +13,20 @@ constexpr size_t kTimeLength = 8;
 constexpr int kClockBaseYear = 2006;
 
 // The field at 1-based position `first`, `count` characters long, as a decimal
-// integer: an optional sign, then at least one digit and nothing else. No
-// blanks: a field with a blank in it is taken as mistyped.
+// integer: digits and nothing else. No sign: a negative field would become a
+// byte from 0xF7 up, and frames have no escaping, so a 0xFC or 0xFD among them
+// would cut the frame short on the recorder's side. With digits alone the low
+// nibble of every field byte is a decimal digit, so no field byte can be
+// either marker. No blanks either: such a field is taken as mistyped.
 std::optional<int> DecimalField(const std::string& text, size_t first, size_t count) {
   const std::string field = text.substr(first - 1, count);
-  size_t digitsStart = 0;
-  if (!field.empty() && (field[0] == '-' || field[0] == '+')) digitsStart = 1;
-  if (digitsStart == field.size()) return std::nullopt;
+  if (field.empty()) return std::nullopt;
   int value = 0;
-  for (size_t i = digitsStart; i < field.size(); ++i) {
-    if (field[i] < '0' || field[i] > '9') return std::nullopt;
-    value = value * 10 + (field[i] - '0');
+  for (const char c : field) {
+    if (c < '0' || c > '9') return std::nullopt;
+    value = value * 10 + (c - '0');
   }
-  return field[0] == '-' ? -value : value;
+  return value;
 }
 
 struct TClockFields {

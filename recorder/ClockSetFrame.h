@@ -28,7 +28,8 @@ bool IsBlankText(const std::string& text);
 BYTE Bcd(int value);
 
 // Reads the date first (a date error hides any time error), then the time.
-// The separators (date characters 5 and 8, time characters 3 and 6) are not
+// Every field must be plain decimal digits (no sign, no blank). The
+// separators (date characters 5 and 8, time characters 3 and 6) are not
 // looked at, and no field is checked against its range.
 TClockSetFrame BuildClockSetFrame(const std::string& date, const std::string& time);
 

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include "ClockSetFrame.h"
 #include "FakeRecorderPort.h"
 
@@ -35,8 +37,6 @@ TEST(ClockSetFrameBytes, EncodesTheClockInItsFields) {
       {"2006/99/45", "24:75:99", Bytes({0xFC, 0x52, 0x61, 0x99, 0x75, 0x24, 0x45, 0x99, 0x54, 0x01, 0xFD})},
       // Separators are not looked at, and characters past the fields are ignored.
       {"2009x03y15 and more", "13-45-30.5", Bytes({0xFC, 0x52, 0x61, 0x30, 0x45, 0x13, 0xD5, 0x03, 0x54, 0x01, 0xFD})},
-      // A sign is part of a number: -5 minutes is BCD -5, cut to 8 bits.
-      {"2009/+3/15", "13:-5:30", Bytes({0xFC, 0x52, 0x61, 0x30, 0xFB, 0x13, 0xD5, 0x03, 0x54, 0x01, 0xFD})},
   };
   for (const auto& row : rows) {
     const auto frame = BuildClockSetFrame(row.date, row.time);
@@ -68,6 +68,15 @@ TEST(ClockSetFrameInput, RejectsShortOrNonNumericFields) {
       {"2009/03/15", "1x:45:30", TClockInputError::Time},  // hour
       {"2009/03/15", "13: 5:30", TClockInputError::Time},  // minute with a blank
       {"2009/03/15", "13:45:-x", TClockInputError::Time},  // second
+      // A sign in any field: frames have no escaping, and a negative field
+      // would put a 0xFC or 0xFD inside the frame.
+      {"2009/-3/15", "13:45:30", TClockInputError::Date},
+      {"2009/+3/15", "13:45:30", TClockInputError::Date},
+      {"+009/03/15", "13:45:30", TClockInputError::Date},
+      {"2009/03/-1", "13:45:30", TClockInputError::Date},
+      {"2009/03/15", "00:00:-3", TClockInputError::Time},
+      {"2009/03/15", "+1:00:00", TClockInputError::Time},
+      {"2009/03/15", "13:-5:30", TClockInputError::Time},
       {"2009/03/15",
        "\xD9\xA1"
        "3:45:30",
@@ -75,6 +84,27 @@ TEST(ClockSetFrameInput, RejectsShortOrNonNumericFields) {
   };
   for (const auto& row : rows) {
     EXPECT_EQ(BuildClockSetFrame(row.date, row.time).Error, row.expected) << row.date << " " << row.time;
+  }
+}
+
+// Whatever digits the fields hold, only the first and last bytes of the frame
+// are markers: the recorder never sees a frame cut short or a new one begun.
+TEST(ClockSetFrameBytes, NoDigitsPutAMarkerInsideTheFrame) {
+  auto innerMarkers = [](const std::string& date, const std::string& time) {
+    const auto frame = BuildClockSetFrame(date, time);
+    EXPECT_EQ(frame.Error, TClockInputError::None) << date << " " << time;
+    int markers = 0;
+    for (int i = 1; i < qorv::recorder::kClockSetFrameSize - 1; ++i)
+      markers += frame.Bytes[i] == 0xFC || frame.Bytes[i] == 0xFD;
+    return markers;
+  };
+  char field[3];
+  for (int v = 0; v <= 99; ++v) {
+    std::snprintf(field, sizeof field, "%02d", v);
+    const std::string f = field;
+    EXPECT_EQ(innerMarkers("2009/03/15", f + ":" + f + ":" + f), 0) << f;
+    for (const char* year : {"0000", "2006", "2007", "2008", "2009", "9999"})
+      EXPECT_EQ(innerMarkers(std::string(year) + "/" + f + "/" + f, "13:45:30"), 0) << year << " " << f;
   }
 }
 

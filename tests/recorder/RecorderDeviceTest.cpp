@@ -216,6 +216,10 @@ TEST_F(RecorderDeviceSetTime, InputErrorStoresZeroAndSendsNothing) {
       {"2009/0x/15", "13:45:30", TClockInputError::Date},
       {"2009/03/15", "13:4:30", TClockInputError::Time},
       {"2009/03/1", "xx", TClockInputError::Date},
+      // A sign is malformed input like any other.
+      {"2009/03/15", "00:00:-3", TClockInputError::Time},
+      {"2009/03/15", "+1:00:00", TClockInputError::Time},
+      {"2009/-3/15", "13:45:30", TClockInputError::Date},
   };
   for (const auto& row : rows) {
     state->Date = row.date;
@@ -223,7 +227,10 @@ TEST_F(RecorderDeviceSetTime, InputErrorStoresZeroAndSendsNothing) {
     state->SetTime = -1;
     EXPECT_EQ(device.PutSetTime(-1), row.expected) << row.date << " " << row.time;
     EXPECT_EQ(state->SetTime, 0);
+    EXPECT_EQ(state->Date, row.date);
+    EXPECT_EQ(state->Time, row.time);
     EXPECT_TRUE(port.Sent.empty());
+    EXPECT_TRUE(port.WriteCalls.empty());
   }
 }
 
