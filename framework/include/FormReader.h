@@ -58,6 +58,13 @@ struct TFormNode {
   std::vector<TFormNode> Children;
 };
 
+// How deep objects and lists may nest, counted together, the root object
+// being level 1. Real forms stay within a handful of levels; the limit keeps a
+// hostile stream from exhausting the stack of the reader, the loader and the
+// tree's destructors.
+constexpr int kMaxFormNesting = 256;
+
 // Parses one description with a single root object; raises EReadError at the
-// first thing it cannot read.
+// first thing it cannot read (nesting past kMaxFormNesting included), and
+// EOutOfMemory when memory runs out.
 TFormNode ParseFormDescription(std::string_view text);

@@ -65,9 +65,25 @@ class TParser {
     ++pos_;
   }
 
+  // Undoes one level of nesting when the object or list is complete.
+  struct TNestingLevel {
+    int& Depth;
+    ~TNestingLevel() { --Depth; }
+  };
+
+  // Entered by every object and list before it recurses any further.
+  [[nodiscard]] TNestingLevel EnterNestingLevel() {
+    if (depth_ >= kMaxFormNesting) {
+      Fail("objects and lists nested deeper than " + std::to_string(kMaxFormNesting) + " levels");
+    }
+    ++depth_;
+    return TNestingLevel{depth_};
+  }
+
   TFormNode ParseObject() {
     TFormNode node;
     node.Line = line_;
+    auto level = EnterNestingLevel();
     std::string keyword = ReadIdent("'object'");
     if (keyword != "object" && keyword != "inherited" && keyword != "inline") {
       Fail("expected 'object' but found '" + keyword + "'");
@@ -117,6 +133,7 @@ class TParser {
       ParseSet(v);
     } else if (c == '(') {
       v.Kind = TFormValueKind::List;
+      auto level = EnterNestingLevel();
       ++pos_;
       for (;;) {
         SkipBlanks();
@@ -276,6 +293,7 @@ class TParser {
   std::string_view text_;
   std::size_t pos_ = 0;
   int line_ = 1;
+  int depth_ = 0;
 };
 
 }  // namespace
@@ -283,4 +301,6 @@ class TParser {
 EReadError::EReadError(int line, const std::string& what)
     : Exception("Form description, line " + std::to_string(line) + ": " + what), line_(line) {}
 
-TFormNode ParseFormDescription(std::string_view text) { return TParser(text).ParseRoot(); }
+TFormNode ParseFormDescription(std::string_view text) {
+  return TranslateOutOfMemory([text] { return TParser(text).ParseRoot(); });
+}

@@ -101,4 +101,84 @@ TEST(FormReaderErrors, EveryMalformedFileGivesAReadError) {
   EXPECT_GE(count, 10);
 }
 
+// A description nesting `levels` objects, each on its own line.
+std::string NestedObjects(int levels) {
+  std::string text;
+  for (int i = 0; i < levels; ++i) text += "object O" + std::to_string(i) + ": TPanel\n";
+  for (int i = 0; i < levels; ++i) text += "end\n";
+  return text;
+}
+
+// A form whose property holds `levels` nested lists, each opened on its own
+// line, so that list k opens on line k + 1.
+std::string NestedLists(int levels) {
+  std::string text = "object F: TForm\n  Items = ";
+  for (int i = 0; i < levels; ++i) text += "(\n";
+  text += "'x'";
+  for (int i = 0; i < levels; ++i) text += ")";
+  return text + "\nend\n";
+}
+
+// `objects` nested objects, the innermost holding `lists` nested lists.
+std::string ObjectsHoldingLists(int objects, int lists) {
+  std::string text;
+  for (int i = 0; i < objects; ++i) text += "object O" + std::to_string(i) + ": TPanel\n";
+  text += "  Items = " + std::string(lists, '(') + "1" + std::string(lists, ')') + "\n";
+  for (int i = 0; i < objects; ++i) text += "end\n";
+  return text;
+}
+
+// Objects and lists nest through recursion; a host hands the control streams
+// of any depth, so the reader counts both kinds together and refuses the first
+// level past kMaxFormNesting (the root object is level 1).
+TEST(FormReaderNesting, DeepestAllowedNestingIsRead) {
+  TFormNode objects = ParseFormDescription(NestedObjects(kMaxFormNesting));
+  const TFormNode* node = &objects;
+  int depth = 1;
+  while (!node->Children.empty()) node = &node->Children[0], ++depth;
+  EXPECT_EQ(depth, kMaxFormNesting);
+
+  TFormNode lists = ParseFormDescription(NestedLists(kMaxFormNesting - 1));
+  const TFormValue* value = &lists.Properties.at(0).Value;
+  depth = 1;
+  while (value->Kind == TFormValueKind::List) value = &value->Items.at(0), ++depth;
+  EXPECT_EQ(depth, kMaxFormNesting);
+  EXPECT_EQ(value->Text, "x");
+
+  EXPECT_NO_THROW(ParseFormDescription(ObjectsHoldingLists(kMaxFormNesting / 2, kMaxFormNesting / 2)));
+  EXPECT_NO_THROW(ParseFormDescription(ObjectsHoldingLists(1, kMaxFormNesting - 1)));
+}
+
+TEST(FormReaderNesting, OneLevelTooDeepIsRefusedAtItsLine) {
+  struct Case {
+    const char* What;
+    std::string Text;
+    int Line;
+  } cases[] = {
+      {"objects", NestedObjects(kMaxFormNesting + 1), kMaxFormNesting + 1},
+      {"lists", NestedLists(kMaxFormNesting), kMaxFormNesting + 1},
+      {"objects holding lists", ObjectsHoldingLists(kMaxFormNesting / 2, kMaxFormNesting / 2 + 1),
+       kMaxFormNesting / 2 + 1},
+      {"a list at the deepest object", ObjectsHoldingLists(kMaxFormNesting, 1), kMaxFormNesting + 1},
+  };
+  for (const Case& c : cases) {
+    try {
+      ParseFormDescription(c.Text);
+      ADD_FAILURE() << "accepted " << c.What;
+    } catch (const EReadError& e) {
+      EXPECT_EQ(e.Line(), c.Line) << c.What;
+      EXPECT_NE(e.Message().find("nested"), std::string::npos) << c.What << ": " << e.Message();
+      EXPECT_NE(e.Message().find(std::to_string(kMaxFormNesting)), std::string::npos) << e.Message();
+    }
+  }
+}
+
+// Before the limit, 15,000 objects or 30,000 lists overflowed the stack.
+TEST(FormReaderNesting, HundredThousandLevelsAreAnErrorNotACrash) {
+  for (const std::string& text : {NestedObjects(100000), NestedLists(100000), ObjectsHoldingLists(1, 100000),
+                                  "object F: TForm\n  A = " + std::string(100000, '(')}) {
+    EXPECT_THROW(ParseFormDescription(text), EReadError);
+  }
+}
+
 }  // namespace
