@@ -167,8 +167,11 @@ void TSioBaseDispatcher::AddLogEntry(BYTE event, BYTE subEvent, DWORD data, cons
   if (LogBuffer == nullptr) return;
   if (dataBytes == nullptr) count = 0;
   // An entry is stored whole or not at all: a header whose data could not
-  // follow would make every later entry unreadable.
-  if (static_cast<ULONGLONG>(HeaderSize) + count >= LogCapacity) return;
+  // follow would make every later entry unreadable. Each piece must be shorter
+  // than the ring, and the data must not need the room of its own header; an
+  // entry that fills the ring exactly is kept, the older ones giving way.
+  bool fits = HeaderSize < LogCapacity && (count == 0 || static_cast<ULONGLONG>(HeaderSize) + count <= LogCapacity);
+  if (!fits) return;
   TLogEntryHeader header{};
   header.Event = event;
   header.SubEvent = subEvent;

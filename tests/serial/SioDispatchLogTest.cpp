@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 
@@ -89,19 +90,56 @@ TEST_F(SioDispatchLog, EntriesWrappingAtEveryOffsetReadBackIdentical) {
   }
 }
 
-TEST_F(SioDispatchLog, PiecesAsLongAsTheRingAreRefusedWhole) {
+TEST_F(SioDispatchLog, PieceAsLongAsTheRingIsRefused) {
   d.StartLogBuffer(40);
   PutEntry(d, 1, 1, 1, 0, "x");
   std::string big(40, 'z');
   EXPECT_FALSE(d.PutLogBytes(big.data(), 40));
+  EXPECT_EQ(d.LogFree, 40u - 17u) << "a refused piece drops nothing";
   EXPECT_TRUE(d.PutLogBytes(big.data(), 39)) << "one byte shorter fits, dropping the older entry";
+}
+
+TEST_F(SioDispatchLog, EntryFillingTheRingExactlyIsKeptAndOneByteMoreIsRefused) {
+  const std::string data(84, 'd');
+  // A 16-byte header and 84 data bytes in a 100-byte ring, at the start of
+  // the ring and wrapping across its end; the older entries give way.
+  for (DWORD before : {0u, 1u, 37u}) {
+    SCOPED_TRACE(before);
+    d.FreeLogBuffer();
+    d.StartLogBuffer(100);
+    if (before != 0) PutEntry(d, 1, 2, 1, 0, std::string(before, 'o'));
+    PutEntry(d, 2, 5, 2, 0, "");
+    d.AddLogEntry(1, 1, 84, data.data(), 84);
+    EXPECT_EQ(d.LogFree, 0u);
+    auto entries = TakeAll(d);
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].Header.Event, 1);
+    EXPECT_EQ(entries[0].Header.Data, 84u);
+    EXPECT_EQ(entries[0].Data, data);
+  }
+
   d.ResetLogBuffer();
-  d.AddLogEntry(1, 1, 24, big.data(), 24);
-  EXPECT_EQ(d.LogFree, 40u) << "16 + 24 bytes do not fit a 40-byte ring: nothing is stored";
-  d.AddLogEntry(1, 1, 23, big.data(), 23);
+  PutEntry(d, 2, 5, 3, 0, "");
+  std::string tooLong(85, 'z');
+  d.AddLogEntry(1, 1, 85, tooLong.data(), 85);
   auto entries = TakeAll(d);
-  ASSERT_EQ(entries.size(), 1u);
-  EXPECT_EQ(entries[0].Data, std::string(23, 'z'));
+  ASSERT_EQ(entries.size(), 1u) << "16 + 85 bytes do not fit: nothing is stored and nothing dropped";
+  EXPECT_EQ(entries[0].Header.Time, 3u);
+}
+
+TEST_F(SioDispatchLog, HeaderOnlyEntryNeedsARingLongerThanItsHeader) {
+  d.StartLogBuffer(16);
+  d.AddLogEntry(2, 5, 1, nullptr, 0);
+  EXPECT_EQ(d.LogFree, 16u) << "a header as long as the ring is a piece as long as the ring";
+  d.FreeLogBuffer();
+  d.StartLogBuffer(17);
+  d.AddLogEntry(2, 5, 1, nullptr, 0);
+  EXPECT_EQ(d.LogFree, 1u);
+  d.ResetLogBuffer();
+  d.AddLogEntry(1, 1, 1, "q", 1);
+  auto entries = TakeAll(d);
+  ASSERT_EQ(entries.size(), 1u) << "16 + 1 bytes fill a 17-byte ring";
+  EXPECT_EQ(entries[0].Data, "q");
 }
 
 TEST_F(SioDispatchLog, ReadLargerThanTheQueueSizesFitsTheScratch) {
@@ -180,6 +218,41 @@ TEST_F(SioDispatchLog, ReportInHexWithEveryKindOfLine) {
   EXPECT_EQ(text.rfind("SIO v1.00\r\nCompiler : ", 0), 0u);
   EXPECT_NE(text.find("\r\nOperating System : Windows NT "), std::string::npos);
   EXPECT_EQ(FromDeviceLine(text), Expected("log_hex.log"));
+}
+
+TEST_F(SioDispatchLog, DataLinesBreakOnlyWhenAnItemWouldPassColumn78) {
+  // The 44-character prefix leaves 33 columns: a line may end in column 77
+  // (the column count then stands at 78); an item that would pass it starts
+  // the next line under the first data item.
+  const std::string indent(44, ' ');
+  const std::string hexItems = "[01][01][01][01][01][01][01][01]";
+  const std::string hexBytes(8, '\x01');
+  struct Case {
+    std::string data;
+    std::string rendered;
+  };
+  const Case cases[] = {
+      {std::string(33, 'a'), std::string(33, 'a')},
+      {std::string(34, 'a'), std::string(33, 'a') + "\r\n" + indent + "a"},
+      {hexBytes + "a", hexItems + "a"},
+      {hexBytes + "ab", hexItems + "a\r\n" + indent + "b"},
+      {hexBytes + "a\x02", hexItems + "a\r\n" + indent + "[02]"},
+      {std::string(66, 'c'), std::string(33, 'c') + "\r\n" + indent + std::string(33, 'c')},
+  };
+  const std::string rule = ErrorText(15502) + "\r\n";
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.rendered);
+    d.StartLogBuffer(1000);
+    auto count = static_cast<DWORD>(c.data.size());
+    PutEntry(d, 1, 1, 1, count, c.data);
+    ASSERT_EQ(d.WriteLogFile("C:\\width.log", false, true, false), 0);
+    std::string text = FileText("C:\\width.log");
+    size_t at = text.find(rule);
+    ASSERT_NE(at, std::string::npos);
+    char prefix[64];
+    std::snprintf(prefix, sizeof prefix, "0000.001  Dispatch  ReadCom       %08X  ", static_cast<unsigned>(count));
+    EXPECT_EQ(text.substr(at + rule.size()), prefix + c.rendered + "\r\n");
+  }
 }
 
 TEST_F(SioDispatchLog, AppendAddsASecondReport) {

@@ -69,6 +69,30 @@ TEST_F(SioDispatchTrace, LinesBreakBeforeAnItemPassingColumn78) {
   EXPECT_EQ(FileText("C:\\width.trc"), Expected("trace_width.trc"));
 }
 
+TEST_F(SioDispatchTrace, DataLineHoldsExactly78Columns) {
+  std::string hexItems;
+  for (int i = 0; i < 19; ++i) hexItems += "[01]";
+  struct Case {
+    std::string bytes;
+    std::string rendered;
+  };
+  const Case cases[] = {
+      {std::string(78, 'a'), std::string(78, 'a')},
+      {std::string(78, 'a') + "b", std::string(78, 'a') + "\r\nb"},
+      {std::string(19, '\x01') + "ab", hexItems + "ab"},
+      {std::string(19, '\x01') + "abc", hexItems + "ab\r\nc"},
+      {std::string(19, '\x01') + "a\x02", hexItems + "a\r\n[02]"},
+      {std::string(156, 'a'), std::string(78, 'a') + "\r\n" + std::string(78, 'a')},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.rendered);
+    ASSERT_EQ(d.StartTraceBuffer(200), 0);
+    for (char b : c.bytes) d.AddTraceEntry('T', static_cast<BYTE>(b));
+    ASSERT_EQ(d.WriteTraceFile("C:\\width.trc", false, true, false), 0);
+    EXPECT_EQ(FileText("C:\\width.trc"), "Transmit: \r\n" + c.rendered);
+  }
+}
+
 TEST_F(SioDispatchTrace, AppendContinuesOnTheLastLineAndCreatesAMissingFile) {
   ASSERT_EQ(d.StartTraceBuffer(10), 0);
   ASSERT_EQ(d.WriteBlock("AB", 2), 0);
