@@ -144,10 +144,10 @@ int TSioBaseDispatcher::OpenDevice(const char* name, DWORD baud, int parity, int
   RtsHandshake = (flags & OpenFlagRtsHandshake) != 0;
   if (!RtsHandshake) DriveRts((flags & OpenFlagRtsOn) != 0);
 
-  ScanPosition = 0;
   AvailNotifiedAt = NoRingPosition;
   {
     TSioLock inputLock(InputLock);
+    ScanPosition = 0;
     ScanBacklog = 0;
   }
   DropAllTriggers();
@@ -239,3 +239,7 @@ void TSioBaseDispatcher::CallSynchronized(const TTriggerMethod& method, UINT msg
 }
 
 void TSioBaseDispatcher::SetWorkerPriority(TSioDispatcherThread*, int) {}
+
+void TSioBaseDispatcher::PostWhenWorkersEnded(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
+  PostMessageA(window, msg, wParam, lParam);
+}

@@ -198,6 +198,9 @@ class TSioBaseDispatcher {
   virtual void CallSynchronized(const TTriggerMethod& method, UINT msg, WPARAM wParam, LPARAM lParam);
   // Sets one running worker's priority (0 idle .. 3 normal .. 6 time critical).
   virtual void SetWorkerPriority(TSioDispatcherThread* worker, int level);
+  // Posts the message once no worker runs any more, at once when none does:
+  // a close that finishes after its workers is told so without waiting.
+  virtual void PostWhenWorkersEnded(HWND window, UINT msg, WPARAM wParam, LPARAM lParam);
 
   // ---- Open and close (GUI thread). ----
   // 0; -8 when the device layer could not make its read event; else the
@@ -261,6 +264,8 @@ class TSioBaseDispatcher {
   // ---- Triggers and notification (dispatch worker unless stated). ----
   // False when a close was requested during the delivery, or when an avail
   // message's bytes were not all taken. The data rides in lParam's low word.
+  // A handler's exception passes through, after the delivery has ended as if
+  // a close had been requested in it.
   bool NotifyHandlers(UINT msg, WPARAM wParam, DWORD data);
   bool CheckDataMatch();
   bool CheckStatusChange();
@@ -314,8 +319,9 @@ class TSioBaseDispatcher {
   void FreeLogBuffer();
   void EnableLogEntries();
   void DisableLogEntries();
-  // Stores the whole entry (16-byte header and data) or, when it could never
-  // fit the ring, nothing. The time counts from OpenTime.
+  // Stores the whole entry (16-byte header and data), dropping the oldest
+  // entries as needed, or, when it could never fit the ring, nothing. An
+  // entry as long as the ring fits. The time counts from OpenTime.
   void AddLogEntry(BYTE event, BYTE subEvent, DWORD data, const void* dataBytes, DWORD count);
   bool PutLogBytes(const void* bytes, DWORD length);
   bool TakeLogEntry(TLogEntryHeader& header, std::vector<BYTE>& scratch, DWORD& count);
@@ -395,10 +401,13 @@ class TSioBaseDispatcher {
   TStatusTriggerList StatusTriggerList;
   DWORD NextTriggerHandle = 1;
   DWORD LengthTrigger = 0;
+  // The first byte not yet run through the data triggers, and how many bytes
+  // from there up to InHead are still to be run (InputLock). A ring filled
+  // exactly from ScanPosition has its head back at ScanPosition, so the
+  // position alone cannot tell "all new" from "none". The bytes still to be
+  // run are always among the waiting ones: a reader that takes bytes the scan
+  // has not reached moves it up to the oldest waiting byte.
   DWORD ScanPosition = 0;
-  // Bytes put into the ring and not yet run through the data triggers
-  // (InputLock). A ring filled exactly from ScanPosition has its head back at
-  // ScanPosition, so the position alone cannot tell "all new" from "none".
   DWORD ScanBacklog = 0;
   DWORD AvailNotifiedAt = NoRingPosition;
   bool StatusHitThisPass = false;
@@ -433,10 +442,19 @@ class TSioBaseDispatcher {
   void CloseWorkerEvents();
   int DriveLine(bool level, bool handshake, bool& stored, DWORD raiseCode, DWORD lowerCode);
   bool IsReadAheadRead() const;
+  // Bytes waiting from InTail through position - back; 0 when a reader has
+  // taken that position already.
   DWORD UptoPosition(DWORD position, DWORD back);
+  // Moves the scan up to InTail when readers took bytes it had not reached.
+  // InputLock held.
+  void KeepScanWithinInput();
   int ReadIntoRing(DWORD count);
   template <class Handler, class Call>
   bool DeliverToList(std::vector<std::unique_ptr<Handler>>& list, const Call& call, bool& stopped);
+  void DeliverToAllHandlers(UINT msg, WPARAM wParam, DWORD data, bool portHandlerActive, bool& stopped);
+  // The accounting after a delivery (also one a handler's exception ended);
+  // NotifyHandlers' result.
+  bool EndDelivery(bool stopped, bool readAhead, UINT msg, WPARAM wParam);
   void PurgeDeletedHandlers();
   int CreateStatusHandle(DWORD kind);
   void CopyLogPiece(BYTE* out, DWORD length, DWORD& position);

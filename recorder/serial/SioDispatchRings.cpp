@@ -51,6 +51,7 @@ int TSioBaseDispatcher::TakeInput(BYTE& value) {
     if (result == 0) {
       InTail = WrapInput(InTail + 1);
       InputFull = false;
+      KeepScanWithinInput();
     }
   }
   if (result == 0 && TraceActive) AddTraceEntry('R', value);
@@ -74,6 +75,7 @@ int TSioBaseDispatcher::DiscardInput() {
     ReadAheadCount = 0;
   }
   InputFull = false;
+  KeepScanWithinInput();
   ResetDataMatchers();
   return result;
 }

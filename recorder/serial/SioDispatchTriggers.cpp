@@ -94,7 +94,6 @@ bool TSioBaseDispatcher::DeliverToList(std::vector<std::unique_ptr<Handler>>& li
 }
 
 bool TSioBaseDispatcher::NotifyHandlers(UINT msg, WPARAM wParam, DWORD data) {
-  bool result = true;
   bool portHandlerActive;
   {
     TSioLock lock(StateLock);
@@ -110,6 +109,20 @@ bool TSioBaseDispatcher::NotifyHandlers(UINT msg, WPARAM wParam, DWORD data) {
     // No thread reads ahead until a handler's own thread is named.
     ReadAheadThread = 0;
   }
+  bool stopped = false;
+  try {
+    DeliverToAllHandlers(msg, wParam, data, portHandlerActive, stopped);
+  } catch (...) {
+    // A handler that threw ends the delivery like a close requested in it:
+    // the ring keeps its bytes and the next delivery starts afresh.
+    EndDelivery(true, readAhead, msg, wParam);
+    throw;
+  }
+  return EndDelivery(stopped, readAhead, msg, wParam);
+}
+
+void TSioBaseDispatcher::DeliverToAllHandlers(UINT msg, WPARAM wParam, DWORD data, bool portHandlerActive,
+                                              bool& stopped) {
   // The data travels in the low word only, so it can never spill into the
   // dispatcher handle in the high word.
   LPARAM lParam = static_cast<LPARAM>(MAKELONG(static_cast<WORD>(data), static_cast<WORD>(DispatcherHandle)));
@@ -119,7 +132,6 @@ bool TSioBaseDispatcher::NotifyHandlers(UINT msg, WPARAM wParam, DWORD data) {
     ReadAheadThread = thread;
   };
 
-  bool stopped = false;
   DeliverToList(
       EventHandlers,
       [&](const TEventHandler& handler) {
@@ -142,24 +154,26 @@ bool TSioBaseDispatcher::NotifyHandlers(UINT msg, WPARAM wParam, DWORD data) {
         },
         stopped);
   }
-  if (!stopped) {
-    size_t windows;
-    {
-      TSioLock lock(StateLock);
-      windows = WindowHandlers.size();
-    }
-    if (windows > 1 || portHandlerActive) {
-      DeliverToList(
-          WindowHandlers,
-          [&](const TWindowHandler& handler) {
-            setReader(GetWindowThreadProcessId(handler.Window, nullptr));
-            DWORD_PTR ignored = 0;
-            SendMessageTimeoutA(handler.Window, msg, wParam, lParam, SMTO_BLOCK, DeliveryTimeoutMs, &ignored);
-          },
-          stopped);
-    }
+  if (stopped) return;
+  size_t windows;
+  {
+    TSioLock lock(StateLock);
+    windows = WindowHandlers.size();
   }
+  if (windows > 1 || portHandlerActive) {
+    DeliverToList(
+        WindowHandlers,
+        [&](const TWindowHandler& handler) {
+          setReader(GetWindowThreadProcessId(handler.Window, nullptr));
+          DWORD_PTR ignored = 0;
+          SendMessageTimeoutA(handler.Window, msg, wParam, lParam, SMTO_BLOCK, DeliveryTimeoutMs, &ignored);
+        },
+        stopped);
+  }
+}
 
+bool TSioBaseDispatcher::EndDelivery(bool stopped, bool readAhead, UINT msg, WPARAM wParam) {
+  bool result = true;
   {
     TSioLock lock(InputLock);
     ReadAheadThread = 0;
@@ -175,6 +189,7 @@ bool TSioBaseDispatcher::NotifyHandlers(UINT msg, WPARAM wParam, DWORD data) {
         DWORD advance = std::min(ReadAheadMax, RingDistance(InHead, InTail, InputFull));
         InTail = (InTail + advance) % InputRingSize;
         if (ReadAheadMax != 0) InputFull = false;
+        KeepScanWithinInput();
         if (msg == msgTriggerAvail && ReadAheadMax != wParam) result = false;
       }
       ReadAheadCount = 0;
@@ -243,21 +258,35 @@ DWORD TSioBaseDispatcher::UptoPosition(DWORD position, DWORD back) {
   TSioLock lock(InputLock);
   DWORD end = (position + InputRingSize - back % InputRingSize) % InputRingSize;
   DWORD count = RingDistance(end, InTail, false) + 1;
-  if (ReadAheadActive) count -= ReadAheadCount;
+  // A reader may have taken that position since it was scanned: the distance
+  // from the tail then wraps, and no byte up to it is waiting any more.
+  if (count > RingDistance(InHead, InTail, InputFull)) return 0;
+  if (ReadAheadActive) count -= std::min(count, ReadAheadCount);
   return count;
+}
+
+void TSioBaseDispatcher::KeepScanWithinInput() {
+  DWORD waiting = RingDistance(InHead, InTail, InputFull);
+  if (ScanBacklog <= waiting) return;
+  ScanBacklog = waiting;
+  ScanPosition = InTail;
 }
 
 bool TSioBaseDispatcher::CheckDataMatch() {
   bool result = true;
-  DWORD i = ScanPosition;
+  DWORD i = 0;
   bool scanned = false;
   for (;;) {
     BYTE c;
     {
+      // Readers move the scan position up when they take bytes it has not
+      // reached, so it is read afresh for every byte.
       TSioLock lock(InputLock);
       if (InputRing == nullptr || ScanBacklog == 0) break;
-      --ScanBacklog;
+      i = ScanPosition;
       c = InputRing[i];
+      ScanPosition = NextRingIndex(i);
+      --ScanBacklog;
     }
     scanned = true;
     bool anyMatch = false;
@@ -282,7 +311,6 @@ bool TSioBaseDispatcher::CheckDataMatch() {
           DWORD before = UptoPosition(i, longest);
           if (LogActive) AddLogEntry(LogTrigger, SubAvail, before, nullptr, 0);
           result = NotifyHandlers(msgTriggerAvail, before, 0);
-          ScanPosition = i;
           AvailNotifiedAt = i;
         }
       }
@@ -304,12 +332,13 @@ bool TSioBaseDispatcher::CheckDataMatch() {
         if (LogActive) AddLogEntry(LogTrigger, SubData, handle, nullptr, 0);
         result = NotifyHandlers(msgTriggerData, handle, length);
       }
-      ScanPosition = NextRingIndex(i);
       return result;
     }
-    i = NextRingIndex(i);
   }
-  ScanPosition = i;
+  {
+    TSioLock lock(InputLock);
+    i = ScanPosition;
+  }
   DWORD waiting = InputCount();
   DWORD lengthTrigger;
   {
@@ -454,12 +483,6 @@ bool TSioBaseDispatcher::FillInputRing() {
   if (second != 0) {
     ReadIntoRing(second);
     InputFull = InHead == InTail;
-  }
-  if (ScanBacklog > InputRingSize) {
-    // More arrived than the ring holds since the last scan: only the bytes
-    // still in the ring can be scanned.
-    ScanBacklog = InputRingSize;
-    ScanPosition = InHead;
   }
   return true;
 }

@@ -440,7 +440,11 @@ void TSioCustomComPort::FinishClose() {
 
 void TSioCustomComPort::FinishPendingClose() {
   if (!IsClosing() || FDispatcher == nullptr) return;
+  // The wait serves this thread's messages; a completion message among them
+  // must leave the close to this call, which still uses the dispatcher.
+  FFinishingClose = true;
   if (auto* win32 = dynamic_cast<TSioWin32Dispatcher*>(FDispatcher)) win32->WaitForWorkersEnded();
+  FFinishingClose = false;
   FReopenRequested = false;
   FinishClose();
 }

@@ -259,7 +259,9 @@ class TSioCustomComPort : public TSioBaseComponent {
   void CleanUpFailedOpen();
   void FinishClose();
   void FinishPendingClose();
-  void CompleteDeferredClose(TSioBaseDispatcher* dispatcher, LPARAM lParam);
+  // Finishes a deferred close once its workers have ended; true when the port
+  // is to be opened again.
+  bool CompleteDeferredClose(TSioBaseDispatcher* dispatcher, LPARAM lParam);
   void DispatchTriggerMessage(TSioBaseDispatcher* dispatcher, UINT message, WPARAM wParam, LPARAM lParam);
   void NotifyUsers(UINT message, bool opening);
   TSioBaseDispatcher& TraceLogDispatcher();
@@ -321,7 +323,7 @@ class TSioCustomComPort : public TSioBaseComponent {
   TTriggerSnapshot FSavedTriggers;
   std::vector<std::unique_ptr<TPortUser>> FPortUsers;
   HWND FNotifyWindow = nullptr;
-  int FEventDepth = 0;  // trigger events running on this thread, nested
+  bool FFinishingClose = false;  // the destructor waits for a deferred close's workers
   TSioBaseDispatcher* FDispatcher = nullptr;
 };
 

@@ -41,6 +41,18 @@ void ReportHandlerFailure(const std::exception& error) {
   ShowSioException(error);
 }
 
+// Failures of the events, the close and the reopen stay in the window
+// procedure.
+template <class Action>
+void RunReportingFailures(const Action& action) {
+  try {
+    action();
+  } catch (const std::exception& error) {
+    ReportHandlerFailure(error);
+  } catch (...) {
+  }
+}
+
 bool IsPortWindowMessage(UINT message) {
   return message == msgTriggerAvail || message == msgTriggerData || message == msgTriggerTimer ||
          message == msgTriggerStatus || message == msgCloseDone;
@@ -67,34 +79,32 @@ void TSioCustomComPort::SetNotifyWindow(bool create) {
 
 LRESULT CALLBACK TSioCustomComPort::PortWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (!IsPortWindowMessage(message)) return DefWindowProcA(window, message, wParam, lParam);
-  // Held while the events run so that no dispatcher is freed under them; it
-  // is re-entrant, so a handler may open and close ports.
-  TSioLock lock(PortListLock);
-  DWORD handle = (static_cast<DWORD>(lParam) >> 16) & 0xFFFF;
-  if (handle >= PortList.size()) return 0;
-  TSioBaseDispatcher* dispatcher = PortList[handle];
-  if (dispatcher == nullptr || dispatcher->Owner == nullptr) return 0;
-  TSioCustomComPort* port = dispatcher->Owner;
-  try {
-    if (message == msgCloseDone) {
-      port->CompleteDeferredClose(dispatcher, lParam);
-    } else {
-      port->DispatchTriggerMessage(dispatcher, message, wParam, lParam);
-    }
-  } catch (const std::exception& error) {
-    ReportHandlerFailure(error);
-  } catch (...) {
+  TSioCustomComPort* reopening = nullptr;
+  {
+    // Held while the events run so that no dispatcher is freed under them; it
+    // is re-entrant, so a handler may open and close ports.
+    TSioLock lock(PortListLock);
+    DWORD handle = (static_cast<DWORD>(lParam) >> 16) & 0xFFFF;
+    if (handle >= PortList.size()) return 0;
+    TSioBaseDispatcher* dispatcher = PortList[handle];
+    if (dispatcher == nullptr || dispatcher->Owner == nullptr) return 0;
+    TSioCustomComPort* port = dispatcher->Owner;
+    RunReportingFailures([&] {
+      if (message != msgCloseDone) {
+        port->DispatchTriggerMessage(dispatcher, message, wParam, lParam);
+      } else if (port->CompleteDeferredClose(dispatcher, lParam)) {
+        reopening = port;
+      }
+    });
   }
+  // An open waits for its workers to answer, which is never done under the
+  // lock.
+  if (reopening != nullptr) RunReportingFailures([reopening] { reopening->PerformOpen(); });
   return 0;
 }
 
 void TSioCustomComPort::DispatchTriggerMessage(TSioBaseDispatcher* dispatcher, UINT message, WPARAM wParam,
                                                LPARAM lParam) {
-  struct TDepth {
-    int& depth;
-    explicit TDepth(int& d) : depth(d) { ++depth; }
-    ~TDepth() { --depth; }
-  } inEvent(FEventDepth);
   auto word = static_cast<WORD>(wParam);
   WORD data = message == msgTriggerAvail ? word : static_cast<WORD>(lParam & 0xFFFF);
   FireTrigger(static_cast<WORD>(message), word, data);
@@ -121,25 +131,20 @@ void TSioCustomComPort::DispatchTriggerMessage(TSioBaseDispatcher* dispatcher, U
   (void)dispatcher;
 }
 
-void TSioCustomComPort::CompleteDeferredClose(TSioBaseDispatcher* dispatcher, LPARAM lParam) {
+bool TSioCustomComPort::CompleteDeferredClose(TSioBaseDispatcher* dispatcher, LPARAM lParam) {
   FireTrigger(static_cast<WORD>(msgCloseDone), 0, static_cast<WORD>(lParam & 0xFFFF));
-  if (dispatcher != FDispatcher || !IsClosing()) return;
+  if (dispatcher != FDispatcher || !IsClosing() || FFinishingClose) return false;
   if (dispatcher->WorkersRunning) {
-    if (FEventDepth > 0) {
-      // Served by the pump in PerformClose, inside the delivery that asked
-      // for the close: the dispatch worker waits for that event to return.
-      PostMessageA(FNotifyWindow, msgCloseDone, 0, lParam);
-      return;
-    }
-    // The workers are on their way out; serve messages until they are gone
-    // instead of posting this message to ourselves again and again.
-    if (auto* win32 = dynamic_cast<TSioWin32Dispatcher*>(dispatcher)) win32->WaitForWorkersEnded();
+    // Asked again once the last worker has ended. Waiting for the workers
+    // here would hold PortListLock, and posting at once would keep this
+    // thread going round its queue until they end.
+    dispatcher->PostWhenWorkersEnded(FNotifyWindow, msgCloseDone, 0, lParam);
+    return false;
   }
   FinishClose();
-  if (FReopenRequested) {
-    FReopenRequested = false;
-    PerformOpen();
-  }
+  bool reopen = FReopenRequested;
+  FReopenRequested = false;
+  return reopen;
 }
 
 // ---------------------------------------------------------------------------

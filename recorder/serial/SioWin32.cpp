@@ -3,9 +3,11 @@
 #include "SioWin32.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "SioDispatchLock.h"
 #include "SioErrors.h"
+#include "SioPort.h"
 #include "SysUtils.h"
 #include "windows.h"
 
@@ -15,12 +17,31 @@ constexpr DWORD kWorkerStartTimeoutMs = 3000;
 // The open's code when the read-completion event cannot be made.
 constexpr LONG_PTR kOpenOutOfMemory = -8;
 constexpr UINT kSyncCallMessage = 0x7E0B;
+constexpr UINT kWorkerFailureMessage = 0x7E0C;
 constexpr const char* kSyncWindowClass = "sioSyncWindow";
 
+// A worker's failure goes the way a window handler's does: through the host's
+// display when it set one, else through the application's.
+void ShowWorkerFailure(const std::exception_ptr& failure) {
+  try {
+    try {
+      std::rethrow_exception(failure);
+    } catch (const std::exception& error) {
+      ShowSioException(error);
+    } catch (...) {
+      ShowSioException(Exception("Unknown failure in a serial port worker"));
+    }
+  } catch (...) {
+    // The display failed too; nothing may unwind through a window procedure.
+  }
+}
+
 LRESULT CALLBACK SyncWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message != kSyncCallMessage) return DefWindowProcA(window, message, wParam, lParam);
-  reinterpret_cast<TSioDispatcherThread*>(lParam)->RunSyncStub();
-  return 0;
+  switch (message) {
+    case kSyncCallMessage: reinterpret_cast<TSioDispatcherThread*>(lParam)->RunSyncStub(); return 0;
+    case kWorkerFailureMessage: ShowWorkerFailure(*reinterpret_cast<const std::exception_ptr*>(lParam)); return 0;
+    default: return DefWindowProcA(window, message, wParam, lParam);
+  }
 }
 
 HWND CreateSyncWindow() {
@@ -91,14 +112,24 @@ bool TSioDispatcherThread::Start(TSioDispatcherThread* worker) {
 
 DWORD WINAPI TSioDispatcherThread::ThreadEntry(LPVOID parameter) {
   auto* worker = static_cast<TSioDispatcherThread*>(parameter);
-  // Execute ends with WorkerExited whatever happens inside; the catch here is
-  // the last guard so nothing unwinds into the platform's thread entry.
   try {
     worker->Execute();
   } catch (...) {
+    worker->ShowFailure(std::current_exception());
   }
+  // Every worker counts itself out, so nobody waits for one that is gone.
+  worker->Finish();
   delete worker;
   return 0;
+}
+
+void TSioDispatcherThread::Finish() { Dispatcher.WorkerExited(*this); }
+
+void TSioDispatcherThread::ShowFailure(const std::exception_ptr& failure) {
+  // The creating thread serves this while it waits for workers, so the wait
+  // here cannot hold up a close.
+  HWND window = Dispatcher.SyncWindow;
+  if (window != nullptr) SendMessageA(window, kWorkerFailureMessage, 0, reinterpret_cast<LPARAM>(&failure));
 }
 
 void TSioDispatcherThread::SyncCall(UINT message, WPARAM wParam, const TTriggerMethod& handler, LPARAM lParam) {
@@ -106,12 +137,14 @@ void TSioDispatcherThread::SyncCall(UINT message, WPARAM wParam, const TTriggerM
   SyncWParam = wParam;
   SyncLParam = lParam;
   SyncHandler = handler;
+  SyncFailure = nullptr;
   HWND window = Dispatcher.SyncWindow;
   if (window == nullptr) {
     RunSyncStub();
-    return;
+  } else {
+    SendMessageA(window, kSyncCallMessage, 0, reinterpret_cast<LPARAM>(this));
   }
-  SendMessageA(window, kSyncCallMessage, 0, reinterpret_cast<LPARAM>(this));
+  if (SyncFailure) std::rethrow_exception(std::exchange(SyncFailure, nullptr));
 }
 
 void TSioDispatcherThread::RunSyncStub() {
@@ -119,8 +152,9 @@ void TSioDispatcherThread::RunSyncStub() {
   try {
     SyncHandler.Code(SyncHandler.Object, SyncMessage, SyncWParam, SyncLParam);
   } catch (...) {
-    // A handler's failure must not unwind through the window procedure; the
-    // dispatch worker goes on with the next handler.
+    // Nothing may unwind through the window procedure: the failure goes back
+    // to the worker, whose body it then leaves.
+    SyncFailure = std::current_exception();
   }
 }
 
@@ -297,6 +331,17 @@ void TSioWin32Dispatcher::CallSynchronized(const TTriggerMethod& method, UINT ms
   worker->SyncCall(msg, wParam, method, lParam);
 }
 
+void TSioWin32Dispatcher::PostWhenWorkersEnded(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
+  {
+    std::lock_guard guard(WorkerLifeLock);
+    if (WorkersRunning) {
+      EndNotice = TEndNotice{window, msg, wParam, lParam};
+      return;
+    }
+  }
+  PostMessageA(window, msg, wParam, lParam);
+}
+
 void TSioWin32Dispatcher::SetWorkerPriority(TSioDispatcherThread* worker, int level) {
   // Levels 0..6 with 3 normal, onto the platform's relative priorities.
   static constexpr int kPriorities[] = {
@@ -450,6 +495,10 @@ void TSioWin32Dispatcher::WorkerExited(TSioDispatcherThread& worker) {
   if (InterlockedDecrement(&RunningWorkers) <= 0) {
     if (DeviceCloseOwed) CloseDeviceNow();
     WorkersRunning = false;
+    if (EndNotice) {
+      PostMessageA(EndNotice->Window, EndNotice->Message, EndNotice->WParam, EndNotice->LParam);
+      EndNotice.reset();
+    }
   }
   // Last touch of the dispatcher by this worker; WorkerGone lives until the
   // dispatcher's destructor, which takes WorkerLifeLock first.

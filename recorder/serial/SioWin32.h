@@ -14,7 +14,9 @@
 // worker is waiting for it), the last worker to end closes the handle.
 #pragma once
 
+#include <exception>
 #include <mutex>
+#include <optional>
 
 #include "SioDispatch.h"
 
@@ -41,21 +43,28 @@ class TSioDispatcherThread {
   DWORD ThreadId() const { return ThreadId_; }
 
   // Runs handler(message, wParam, lParam) on the thread that created the
-  // dispatcher and blocks until it has run. Called on this worker's thread.
+  // dispatcher and blocks until it has run. Called on this worker's thread;
+  // the handler's exception is raised again here, so it ends this worker.
   void SyncCall(UINT message, WPARAM wParam, const TTriggerMethod& handler, LPARAM lParam);
   // The stub run on the creating thread for SyncCall.
   void RunSyncStub();
 
  protected:
   TSioDispatcherThread(TSioWin32Dispatcher& dispatcher, TWorkerKind kind);
-  // The thread body. Exceptions are caught around it.
+  // The thread body. An exception that escapes it ends the worker and is
+  // shown on the thread that created the dispatcher, which owns the port's
+  // window and runs the application's exception display.
   virtual void Execute() = 0;
+  // Runs once the body has ended, however it ended; ends with WorkerExited.
+  virtual void Finish();
 
   TSioWin32Dispatcher& Dispatcher;  // not owned
 
  private:
   static bool Start(TSioDispatcherThread* worker);
   static DWORD WINAPI ThreadEntry(LPVOID parameter);
+  // Hands the failure to the creating thread and waits until it was shown.
+  void ShowFailure(const std::exception_ptr& failure);
 
   TWorkerKind Kind_;
   HANDLE Thread = nullptr;
@@ -65,6 +74,7 @@ class TSioDispatcherThread {
   WPARAM SyncWParam = 0;
   LPARAM SyncLParam = 0;
   TTriggerMethod SyncHandler;
+  std::exception_ptr SyncFailure;  // the handler's, set on the creating thread
 };
 
 class TComThread : public TSioDispatcherThread {
@@ -85,6 +95,7 @@ class TDispThread : public TSioDispatcherThread {
 
  protected:
   void Execute() override;
+  void Finish() override;
 
  private:
   void ServicePass();
@@ -142,6 +153,8 @@ class TSioWin32Dispatcher : public TSioBaseDispatcher {
   int YieldSlice() override;
   void CallSynchronized(const TTriggerMethod& method, UINT msg, WPARAM wParam, LPARAM lParam) override;
   void SetWorkerPriority(TSioDispatcherThread* worker, int level) override;
+  // The last worker to end posts it.
+  void PostWhenWorkersEnded(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) override;
 
   // Waits until every worker has ended, serving the calling thread's messages
   // meanwhile; for a close that finishes after its workers.
@@ -183,7 +196,15 @@ class TSioWin32Dispatcher : public TSioBaseDispatcher {
   bool WorkerEnded[3] = {true, true, true};  // WorkerLifeLock
   DWORD WorkerThreadIds[3] = {0, 0, 0};      // WorkerLifeLock
   bool DeviceCloseOwed = false;              // WorkerLifeLock
-  bool WorkersStarted = false;               // the worker events are ours to close
+  // The message the last worker posts as it ends (WorkerLifeLock).
+  struct TEndNotice {
+    HWND Window = nullptr;
+    UINT Message = 0;
+    WPARAM WParam = 0;
+    LPARAM LParam = 0;
+  };
+  std::optional<TEndNotice> EndNotice;
+  bool WorkersStarted = false;  // the worker events are ours to close
   // One per worker kind, manual reset: set when that worker has ended, reset
   // only by StartWorkers, so any number of threads may wait for an end.
   HANDLE WorkerGone[3] = {nullptr, nullptr, nullptr};

@@ -56,7 +56,6 @@ void TComThread::Execute() {
     CloseHandle(ownEvent);
   }
   SetEvent(d.WorkerAck);
-  d.WorkerExited(*this);
 }
 
 bool TComThread::WaitForDeviceEvent(OVERLAPPED& record, DWORD& mask) {
@@ -94,26 +93,21 @@ bool TComThread::WaitForDeviceEvent(OVERLAPPED& record, DWORD& mask) {
 void TDispThread::Execute() {
   TSioWin32Dispatcher& d = Dispatcher;
   SetEvent(d.WorkerAck);
-  try {
-    bool stopped = false;
-    DWORD waitMs = kDispatchWakeMs;
-    do {
-      if (waitMs != 0) WaitForSingleObject(d.EventReady, waitMs);
-      if (d.StopRequested) {
-        stopped = true;
-        break;
-      }
-      ServicePass();
-      TimerPass();
-      waitMs = NextWait();
-    } while (!d.StopRequested && !d.ClosePending);
-    if (!stopped) SetEvent(d.WorkerAck);
-  } catch (...) {
-    // A failure inside a pass (a handler that threw) ends this worker; there
-    // is no user to show it to on this thread.
-  }
-  d.FreeOnWorkerExit = d.ClosePending.load();
-  d.WorkerExited(*this);
+  DWORD waitMs = kDispatchWakeMs;
+  do {
+    if (waitMs != 0) WaitForSingleObject(d.EventReady, waitMs);
+    if (d.StopRequested) return;
+    ServicePass();
+    TimerPass();
+    waitMs = NextWait();
+  } while (!d.StopRequested && !d.ClosePending);
+  SetEvent(d.WorkerAck);
+}
+
+void TDispThread::Finish() {
+  // After a deferred close this worker frees the rings as it ends.
+  Dispatcher.FreeOnWorkerExit = Dispatcher.ClosePending.load();
+  TSioDispatcherThread::Finish();
 }
 
 DWORD TDispThread::NextWait() {
@@ -218,7 +212,6 @@ void TOutThread::Execute() {
       break;  // the events are gone: nothing can wake this worker again
     }
   } while (!d.StopRequested && !d.ClosePending);
-  d.WorkerExited(*this);
 }
 
 bool TOutThread::NextSpan(DWORD& start, DWORD& length) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <thread>
 
 #include "SioDispatchTestDevice.h"
 #include "SioErrors.h"
@@ -154,14 +155,92 @@ TEST_F(SioDispatchDataTriggers, AvailTakenWhollyLetsTheCheckGoOn) {
   EXPECT_FALSE(d.InputFull);
 }
 
-TEST_F(SioDispatchDataTriggers, FullRingReadWhollyIsEmptiedByTheDelivery) {
-  recorder.Action = [&](UINT) { ReadBytes(d, 9000); };
-  d.SetLengthTrigger(8192);
-  d.ReceiveIntoRing(std::string(8192, 'q'));
-  ASSERT_TRUE(d.InputFull);
-  EXPECT_TRUE(d.CheckDataMatch());
-  EXPECT_FALSE(d.InputFull);
-  EXPECT_FALSE(d.HasInput());
+TEST_F(SioDispatchDataTriggers, ReadAheadOnAFullRingThatWrapsAtItsEnd) {
+  // Distinct bytes, so a read from the wrong place shows.
+  std::string data(InputRingSize, '\0');
+  for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<char>(i % 251);
+  d.SetLengthTrigger(InputRingSize);
+  for (DWORD take : {100u, InputRingSize}) {
+    SCOPED_TRACE(take);
+    d.PositionInputRing(5000);
+    d.ReceiveIntoRing(data);
+    ASSERT_TRUE(d.InputFull);
+    std::string seen;
+    DWORD countAfter = 0;
+    bool moreAfter = true;
+    int nextAfter = 0;
+    recorder.Action = [&](UINT msg) {
+      if (msg != msgTriggerAvail) return;
+      seen = ReadBytes(d, static_cast<int>(take));
+      countAfter = d.InputCount();
+      moreAfter = d.HasInput();
+      BYTE b;
+      nextAfter = d.PeekInput(b, 1);
+      if (take == InputRingSize) nextAfter = d.TakeInput(b);
+    };
+    EXPECT_EQ(d.CheckDataMatch(), take == InputRingSize) << "an avail taken wholly lets the check go on";
+    EXPECT_EQ(seen, data.substr(0, take));
+    EXPECT_EQ(countAfter, InputRingSize - take);
+    EXPECT_EQ(moreAfter, take < InputRingSize);
+    EXPECT_EQ(nextAfter, take < InputRingSize ? 0 : ecBufferIsEmpty) << "nothing beyond the full ring";
+    EXPECT_FALSE(d.InputFull);
+    EXPECT_EQ(d.InputCount(), InputRingSize - take);
+    recorder.Action = nullptr;
+    EXPECT_EQ(ReadBytes(d, InputRingSize), data.substr(take));
+  }
+}
+
+// Length trigger 2 and data trigger "!" over "aaaa!bbbb!", with every byte
+// taken during the first avail delivery: by the notified handler reading
+// ahead, or by another thread (a poller) consuming.
+TEST(SioDispatchDataTriggerReaders, BytesTakenDuringADeliveryAreNeitherOfferedNorScannedAgain) {
+  for (bool otherThread : {false, true}) {
+    SCOPED_TRACE(otherThread ? "another thread consumes" : "the handler reads ahead");
+    TTestDispatcher d;
+    ASSERT_EQ(d.Open(), 0);
+    TRecorder recorder;
+    std::vector<DWORD> waitingAtAvail;
+    recorder.Action = [&](UINT msg) {
+      if (msg != msgTriggerAvail) return;
+      waitingAtAvail.push_back(d.InputCount());
+      if (waitingAtAvail.size() != 1) return;
+      if (otherThread) {
+        std::thread([&] { ReadBytes(d, 100); }).join();
+      } else {
+        EXPECT_EQ(ReadBytes(d, 100), "aaaa!bbbb!");
+      }
+    };
+    d.AddEventHandler(recorder.Method(), false);
+    int handle = d.AddDataTrigger("!", 1, false);
+    d.SetLengthTrigger(2);
+    d.ReceiveIntoRing("aaaa!bbbb!");
+    for (int check = 0; check < 10 && d.CheckDataMatch(); ++check) {
+    }
+    ASSERT_EQ(recorder.Messages.size(), 2u);
+    EXPECT_EQ(recorder.Messages[0], (TMessage{msgTriggerAvail, 4, LParamOf(d, 0)}));
+    EXPECT_EQ(recorder.Messages[1], (TMessage{msgTriggerData, static_cast<WPARAM>(handle), LParamOf(d, 1)}));
+    EXPECT_EQ(d.InputCount(), 0u);
+    {
+      TSioLock lock(d.InputLock);
+      EXPECT_EQ(d.ScanPosition, d.InTail) << "the scan never stands behind the oldest waiting byte";
+      EXPECT_EQ(d.ScanBacklog, 0u);
+    }
+
+    // Bytes that arrive later are scanned and offered as usual.
+    d.ReceiveIntoRing("cc!");
+    for (int check = 0; check < 10 && d.CheckDataMatch(); ++check) {
+    }
+    ASSERT_EQ(recorder.Messages.size(), 5u);
+    EXPECT_EQ(recorder.Messages[2], (TMessage{msgTriggerAvail, 2, LParamOf(d, 0)}));
+    EXPECT_EQ(recorder.Messages[3].Msg, msgTriggerData);
+    EXPECT_EQ(recorder.Messages[4], (TMessage{msgTriggerAvail, 3, LParamOf(d, 0)})) << "nobody took them";
+    ASSERT_EQ(waitingAtAvail.size(), 3u);
+    size_t avail = 0;
+    for (const TMessage& m : recorder.Messages) {
+      if (m.Msg != msgTriggerAvail) continue;
+      EXPECT_LE(m.WParam, waitingAtAvail[avail++]) << "never more than is waiting";
+    }
+  }
 }
 
 TEST(SioDispatchNotify, ServiceOffSendsNothingAndLeavesTheRing) {

@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <filesystem>
+#include <mutex>
 #include <thread>
 
 #include "SioPort.h"
@@ -104,7 +107,8 @@ TEST(SioPortPty, ComNumberMovesAnOpenPortKeepingTriggersAndTrace) {
   EXPECT_EQ(port->ComNumber(), 4);
   EXPECT_EQ(port->Tracing(), tlOn) << "a trace that was on survives the move";
   EXPECT_EQ(port->Dispatcher()->DataTriggerList.size(), 1u) << "the triggers come back";
-  EXPECT_TRUE(std::filesystem::exists(qorv::test::DriveCFile("first.trc"))) << "the close wrote the trace";
+  auto trace = qorv::test::ReadFileBytes(qorv::test::DriveCFile("first.trc"));
+  EXPECT_EQ(std::string(trace.begin(), trace.end()), "Transmit: \r\nto first") << "the close wrote the trace";
   port->WriteText("to second");
   EXPECT_EQ(second.Receive(9), "to second");
 }
@@ -124,7 +128,8 @@ TEST(SioPortPty, TracingOnAtCloseWritesTheTraceFile) {
   port->SetOpen(false);
   EXPECT_EQ(port->Tracing(), tlOff);
   auto bytes = qorv::test::ReadFileBytes(qorv::test::DriveCFile("port.trc"));
-  EXPECT_FALSE(bytes.empty());
+  // Decimal rendering (TraceHex off), sent bytes first, then the byte read.
+  EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "Transmit: \r\nAB\r\n\r\nReceive: \r\nZ");
 }
 
 TEST(SioPortPty, VanishedDeviceClosesPromptlyWithoutSpinning) {
@@ -481,6 +486,125 @@ TEST_F(SioPortSubstitute, HandlerExceptionDoesNotStopLaterMessages) {
   ASSERT_TRUE(PumpUntil([&] { return avails == 2; }));
   ASSERT_EQ(shown.size(), 1u);
   EXPECT_EQ(shown[0], "handler failed");
+}
+
+namespace {
+
+// A dispatcher event handler (on the dispatch worker, or on the port's thread
+// through the worker's synchronized call) that fails on an avail message.
+void FailOnAvail(void*, UINT msg, WPARAM, LPARAM) {
+  if (msg == msgTriggerAvail) throw Exception("worker handler failed");
+}
+
+}  // namespace
+
+TEST_F(SioPortSubstitute, ExceptionLeavingTheDispatchWorkerIsShownOnThePortsThreadAndEndsOnlyThatWorker) {
+  for (bool synchronized : {false, true}) {
+    SCOPED_TRACE(synchronized ? "synchronized handler" : "handler on the worker");
+    std::vector<std::string> shown;
+    std::vector<DWORD> shownOn;
+    SioPortHooks().ShowException = [&](const std::exception& error) {
+      shown.push_back(error.what());
+      shownOn.push_back(GetCurrentThreadId());
+    };
+    auto port = RecorderPort(9);
+    port->SetOpen(true);
+    TSioBaseDispatcher* dispatcher = port->Dispatcher();
+    dispatcher->AddEventHandler(TTriggerMethod{&FailOnAvail, nullptr}, synchronized);
+    Device->QueueInput("x");
+    ASSERT_TRUE(PumpUntil([&] { return !shown.empty(); })) << "the failure is shown, not swallowed";
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0], "worker handler failed");
+    EXPECT_EQ(shownOn[0], GetCurrentThreadId()) << "on the thread that owns the port's window";
+
+    // The dispatch worker has ended; the port stays open with the other two.
+    ASSERT_TRUE(PumpUntil([&] { return dispatcher->DispWorker.load() == nullptr; }));
+    EXPECT_TRUE(dispatcher->WorkersRunning);
+    EXPECT_NE(dispatcher->ComWorker.load(), nullptr);
+    EXPECT_NE(dispatcher->OutWorker.load(), nullptr);
+    EXPECT_FALSE(dispatcher->HandlersRunning) << "the delivery was ended";
+    EXPECT_EQ(port->OpenState(), PortStateOpen);
+    EXPECT_TRUE(port->Open());
+    size_t written = Device->Written().size();
+    port->WriteText("still out");
+    EXPECT_TRUE(Device->WaitForWritten(written + 9, std::chrono::seconds(10)));
+
+    port->SetOpen(false);
+    EXPECT_EQ(port->OpenState(), PortStateClosed);
+    EXPECT_FALSE(Device->IsOpen());
+    EXPECT_EQ(shown.size(), 1u);
+  }
+}
+
+namespace {
+
+// Holds the dispatch worker inside an avail delivery until released (or, if
+// nobody releases it, for a bounded time, noted as a time-out).
+struct THeldHandler {
+  std::mutex Mutex;
+  std::condition_variable Changed;
+  bool Entered = false;
+  bool Released = false;
+  bool TimedOut = false;
+
+  static void Call(void* self, UINT msg, WPARAM, LPARAM) {
+    if (msg != msgTriggerAvail) return;
+    auto* h = static_cast<THeldHandler*>(self);
+    std::unique_lock lock(h->Mutex);
+    h->Entered = true;
+    h->Changed.notify_all();
+    if (!h->Changed.wait_for(lock, std::chrono::seconds(20), [h] { return h->Released; })) h->TimedOut = true;
+  }
+  bool WaitEntered() {
+    std::unique_lock lock(Mutex);
+    return Changed.wait_for(lock, std::chrono::seconds(10), [this] { return Entered; });
+  }
+  void Release() {
+    std::lock_guard lock(Mutex);
+    Released = true;
+    Changed.notify_all();
+  }
+};
+
+}  // namespace
+
+TEST_F(SioPortSubstitute, DeferredCloseLetsOtherThreadsOpenPortsWhileItsWorkersRun) {
+  auto otherDevice = SubstituteDevice::Create("other");
+  ASSERT_TRUE(qorv::platform::WriteDeviceMapping(10, "substitute:other"));
+  auto port = RecorderPort(9);
+  port->SetOpen(true);
+  THeldHandler held;
+  port->Dispatcher()->AddEventHandler(TTriggerMethod{&THeldHandler::Call, &held}, false);
+  Device->QueueInput("x");
+  ASSERT_TRUE(held.WaitEntered());
+
+  // Closed while the dispatch worker is inside a delivery: the close finishes
+  // once the workers have ended.
+  port->SetOpen(false);
+  EXPECT_EQ(port->OpenState(), PortStateClosing);
+
+  // Opening a port takes the port list's lock, on another thread.
+  std::atomic<bool> otherOpened = false;
+  std::atomic<bool> otherDone = false;
+  std::thread opener([&] {
+    auto other = RecorderPort(10);
+    other->SetOpen(true);
+    otherOpened = other->OpenState() == PortStateOpen;
+    other->SetOpen(false);
+    other.reset();
+    otherDone = true;
+  });
+  bool progressed = PumpUntil([&] { return otherDone.load(); });
+  held.Release();
+  opener.join();
+  EXPECT_TRUE(progressed) << "the other port opened and closed while this close waited";
+  EXPECT_TRUE(otherOpened);
+  EXPECT_FALSE(held.TimedOut);
+
+  ASSERT_TRUE(PumpUntil([&] { return port->OpenState() == PortStateClosed; }));
+  EXPECT_EQ(port->Dispatcher(), nullptr);
+  EXPECT_EQ(port->NotifyWindow(), nullptr);
+  EXPECT_FALSE(Device->IsOpen());
 }
 
 TEST_F(SioPortSubstitute, CloseFromAnEventHandlerCompletesLaterAndReopens) {
