@@ -3,6 +3,7 @@
 #include <sys/wait.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "TestSupport.h"
@@ -68,10 +69,12 @@ TEST(PlatformResourceLookup, MissingNameTypeAndTableAreDistinguished) {
   EXPECT_EQ(GetLastError(), ERROR_RESOURCE_TYPE_NOT_FOUND);
   EXPECT_EQ(FindResourceA(nullptr, "HELLO", "#abc"), nullptr);
   EXPECT_EQ(GetLastError(), ERROR_RESOURCE_TYPE_NOT_FOUND);
-  HMODULE platform = qorv::platform::ModuleFromAddress(&FindResourceA);
-  ASSERT_NE(platform, nullptr);
-  ASSERT_NE(platform, GetModuleHandleA(nullptr));
-  EXPECT_EQ(FindResourceA(platform, "HELLO", RT_RCDATA), nullptr);
+  // The C library: a module that embeds no resources (the platform itself
+  // holds stdole2.tlb).
+  HMODULE library = qorv::platform::ModuleFromAddress(reinterpret_cast<const void*>(&std::strlen));
+  ASSERT_NE(library, nullptr);
+  ASSERT_NE(library, GetModuleHandleA(nullptr));
+  EXPECT_EQ(FindResourceA(library, "HELLO", RT_RCDATA), nullptr);
   EXPECT_EQ(GetLastError(), ERROR_RESOURCE_DATA_NOT_FOUND);
 }
 
