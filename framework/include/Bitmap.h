@@ -14,7 +14,6 @@ class TBitmap : public TGraphic {
   const char* ClassName() const override { return "TBitmap"; }
   int Width() const override { return width_; }
   int Height() const override { return height_; }
-  void LoadFromBytes(const std::uint8_t* data, std::size_t size) override;
   std::unique_ptr<TGraphic> Clone() const override;
 
   int BitsPerPixel() const { return bitsPerPixel_; }
@@ -23,6 +22,7 @@ class TBitmap : public TGraphic {
   void SetPixel(int x, int y, std::uint32_t rgb);
 
  protected:
+  void ReadBytes(const std::uint8_t* data, std::size_t size) override;
   std::vector<std::uint32_t> BuildPixels() const override;
 
  private:

@@ -95,7 +95,8 @@ const TComponentClass* FindComponentClass(const std::string& name);
 // object made by its class's factory with the form as owner and its enclosing
 // control as parent, properties applied in order, fields and handlers bound by
 // name. Every component made is in the loading state until all are done; then
-// each leaves it and runs its after-load step, the form first.
+// each leaves it and runs its after-load step, the form first. Raises
+// EReadError naming the line, or EOutOfMemory when memory runs out.
 void ApplyFormDescription(TCustomForm& form, const TFormNode& root);
 
 // Makes the framework's own classes known; runs once, on the first lookup.

@@ -24,9 +24,10 @@ class TGraphic {
   virtual int Width() const = 0;
   virtual int Height() const = 0;
   bool Empty() const { return Width() <= 0 || Height() <= 0; }
-  // Replaces the picture with the decoded data; raises EInvalidGraphic and
-  // leaves the picture unchanged when the data cannot be read.
-  virtual void LoadFromBytes(const std::uint8_t* data, std::size_t size) = 0;
+  // Replaces the picture with the decoded data; raises EInvalidGraphic (or
+  // EOutOfMemory) and leaves the picture unchanged when the data cannot be
+  // read.
+  void LoadFromBytes(const std::uint8_t* data, std::size_t size);
   void LoadFromFile(const std::string& path);
   virtual std::unique_ptr<TGraphic> Clone() const = 0;
 
@@ -39,6 +40,8 @@ class TGraphic {
   const std::vector<std::uint32_t>& Pixels() const;
 
  protected:
+  // The decoding behind LoadFromBytes, one per picture kind.
+  virtual void ReadBytes(const std::uint8_t* data, std::size_t size) = 0;
   // Decoded pixels in premultiplied ARGB, honouring Transparent().
   virtual std::vector<std::uint32_t> BuildPixels() const = 0;
   void Changed() { pixelsValid_ = false; }
@@ -49,10 +52,19 @@ class TGraphic {
   mutable std::vector<std::uint32_t> pixels_;
 };
 
-// Largest picture side and area accepted, so that a damaged header cannot ask
-// for gigabytes.
-constexpr int kMaxGraphicSide = 32768;
-constexpr std::int64_t kMaxGraphicPixels = 64 * 1024 * 1024;
+// The largest picture or drawing surface the framework makes, checked against
+// the header before any pixel memory is taken, so that a few hundred bytes of
+// damaged or hostile data cannot ask for gigabytes. 32 Mi pixels holds an 8K
+// screen (7680 x 4320), twenty times the installer's largest picture
+// (1920 x 800), and costs at most 128 MiB as 32-bit pixels; a side of 16384
+// lets long strips through and stays within what the drawing library takes.
+constexpr int kMaxGraphicSide = 16384;
+constexpr std::int64_t kMaxGraphicPixels = 32 * 1024 * 1024;
+// Why a picture or surface of that size cannot be made, to follow "... is"
+// ("too large (8192 x 8192 pixels; ...)"), or an empty string when it can.
+std::string GraphicSizeError(std::int64_t width, std::int64_t height);
+// Raises EInvalidGraphic naming the kind and the size when GraphicSizeError
+// finds fault with it.
 void CheckGraphicSize(std::int64_t width, std::int64_t height, const char* kind);
 
 inline std::uint32_t PremultipliedArgb(std::uint8_t r, std::uint8_t g, std::uint8_t b, std::uint8_t a) {

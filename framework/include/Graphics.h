@@ -1,6 +1,7 @@
 // Colours, fonts, pens and brushes as the form descriptions give them.
 #pragma once
 
+#include <climits>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -121,21 +122,33 @@ struct TPoint {
   bool operator==(const TPoint&) const = default;
 };
 
+// Coordinates come from form descriptions and may lie anywhere in the int
+// range: sums and differences of them saturate at its ends instead of
+// wrapping, so a control placed near the end lies at the edge of the
+// coordinate space, never at the opposite one.
+constexpr int SaturateToInt(std::int64_t value) {
+  return value > INT_MAX ? INT_MAX : value < INT_MIN ? INT_MIN : static_cast<int>(value);
+}
+constexpr int SaturatingAdd(int a, int b) { return SaturateToInt(static_cast<std::int64_t>(a) + b); }
+constexpr int SaturatingSub(int a, int b) { return SaturateToInt(static_cast<std::int64_t>(a) - b); }
+
 // Right and Bottom are exclusive, as on the original platform.
 struct TRect {
   int Left = 0;
   int Top = 0;
   int Right = 0;
   int Bottom = 0;
-  int Width() const { return Right - Left; }
-  int Height() const { return Bottom - Top; }
+  int Width() const { return SaturatingSub(Right, Left); }
+  int Height() const { return SaturatingSub(Bottom, Top); }
   bool Contains(TPoint p) const { return p.X >= Left && p.X < Right && p.Y >= Top && p.Y < Bottom; }
   bool IsEmpty() const { return Right <= Left || Bottom <= Top; }
   bool operator==(const TRect&) const = default;
 };
 
 inline TRect Rect(int left, int top, int right, int bottom) { return TRect{left, top, right, bottom}; }
-inline TRect Bounds(int left, int top, int width, int height) { return TRect{left, top, left + width, top + height}; }
+inline TRect Bounds(int left, int top, int width, int height) {
+  return TRect{left, top, SaturatingAdd(left, width), SaturatingAdd(top, height)};
+}
 TRect IntersectRect(const TRect& a, const TRect& b);
 TRect UnionRect(const TRect& a, const TRect& b);
 

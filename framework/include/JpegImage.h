@@ -8,10 +8,10 @@ class TJPEGImage : public TGraphic {
   const char* ClassName() const override { return "TJPEGImage"; }
   int Width() const override { return width_; }
   int Height() const override { return height_; }
-  void LoadFromBytes(const std::uint8_t* data, std::size_t size) override;
   std::unique_ptr<TGraphic> Clone() const override;
 
  protected:
+  void ReadBytes(const std::uint8_t* data, std::size_t size) override;
   std::vector<std::uint32_t> BuildPixels() const override;
 
  private:

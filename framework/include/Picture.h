@@ -19,8 +19,9 @@ class TPicture {
   void SetGraphic(std::unique_ptr<TGraphic> graphic);
   // BMP, PNG or JPEG data, told apart by their signatures; the stored form
   // may start with the graphic's class name as a short string (and, for a
-  // bitmap, its size). Raises EInvalidGraphic and keeps the old picture when
-  // the data is not a picture.
+  // bitmap, its size). Raises EInvalidGraphic (a picture past the size limit
+  // included) or EOutOfMemory and keeps the old picture when the data cannot
+  // be loaded.
   void LoadFromBytes(const std::uint8_t* data, std::size_t size);
   void LoadFromFile(const std::string& path);
 

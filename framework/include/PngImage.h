@@ -21,7 +21,6 @@ class TPNGObject : public TGraphic {
   const char* ClassName() const override { return "TPNGObject"; }
   int Width() const override { return width_; }
   int Height() const override { return height_; }
-  void LoadFromBytes(const std::uint8_t* data, std::size_t size) override;
   std::unique_ptr<TGraphic> Clone() const override;
   void Assign(const TPNGObject& other);
 
@@ -46,6 +45,7 @@ class TPNGObject : public TGraphic {
   void AlphaChanged() { Changed(); }
 
  protected:
+  void ReadBytes(const std::uint8_t* data, std::size_t size) override;
   std::vector<std::uint32_t> BuildPixels() const override;
 
  private:

@@ -14,7 +14,7 @@ class TProgressBar : public TWinControl {
   void SetMax(int value);
   // Kept within Min..Max.
   void SetPosition(int value);
-  void StepBy(int delta) { SetPosition(position_ + delta); }
+  void StepBy(int delta);
   void StepIt() { StepBy(Step); }
   bool Smooth = false;
   int Step = 10;
@@ -22,6 +22,8 @@ class TProgressBar : public TWinControl {
   void PaintControl(TCanvas& canvas) override;
 
  private:
+  // How much of a bar of that width the position fills.
+  int FilledWidth(int width) const;
   int min_ = 0;
   int max_ = 100;
   int position_ = 0;

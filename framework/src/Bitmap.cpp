@@ -28,7 +28,7 @@ TBitmap::TBitmap(int width, int height) {
   width_ = width;
   height_ = height;
   bitsPerPixel_ = 24;
-  rgb_.assign(static_cast<std::size_t>(width) * height, 0xFFFFFF);
+  TranslateOutOfMemory([&] { rgb_.assign(static_cast<std::size_t>(width) * height, 0xFFFFFF); });
 }
 
 std::unique_ptr<TGraphic> TBitmap::Clone() const {
@@ -46,7 +46,7 @@ void TBitmap::SetPixel(int x, int y, std::uint32_t rgb) {
   Changed();
 }
 
-void TBitmap::LoadFromBytes(const std::uint8_t* data, std::size_t size) {
+void TBitmap::ReadBytes(const std::uint8_t* data, std::size_t size) {
   if (size < 14 + 12 || data[0] != 'B' || data[1] != 'M') Invalid("no BMP file header");
   std::uint32_t pixelOffset = Le32(data + 10);
   std::uint32_t headerSize = Le32(data + 14);

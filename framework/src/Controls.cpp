@@ -40,8 +40,8 @@ TCustomForm* TControl::ParentForm() const {
 
 TPoint TControl::ClientToForm(TPoint p) const {
   for (const TControl* c = this; c->parent_; c = c->parent_) {
-    p.X += c->left_;
-    p.Y += c->top_;
+    p.X = SaturatingAdd(p.X, c->left_);
+    p.Y = SaturatingAdd(p.Y, c->top_);
   }
   return p;
 }

@@ -117,24 +117,26 @@ const TComponentClass* FindComponentClass(const std::string& name) {
 }
 
 void ApplyFormDescription(TCustomForm& form, const TFormNode& root) {
-  // The root is the form itself, of the form's own class; its properties are
-  // those of the framework's form class it derives from.
-  const TComponentClass* cls = FindComponentClass(form.PropertyClassName());
-  if (!cls) throw EReadError(root.Line, std::string("class ") + form.PropertyClassName() + " not found");
-  TLoadState state{form, {}};
-  form.BeginLoading();
-  state.Loaded.push_back(&form);
-  form.DisableAlign();
-  try {
-    form.SetName(root.Name);
-    ApplyProperties(form, *cls, root, state);
-    CreateChildren(root, &form, state);
-  } catch (...) {
+  TranslateOutOfMemory([&] {
+    // The root is the form itself, of the form's own class; its properties
+    // are those of the framework's form class it derives from.
+    const TComponentClass* cls = FindComponentClass(form.PropertyClassName());
+    if (!cls) throw EReadError(root.Line, std::string("class ") + form.PropertyClassName() + " not found");
+    TLoadState state{form, {}};
+    form.BeginLoading();
+    state.Loaded.push_back(&form);
+    form.DisableAlign();
+    try {
+      form.SetName(root.Name);
+      ApplyProperties(form, *cls, root, state);
+      CreateChildren(root, &form, state);
+    } catch (...) {
+      form.EnableAlign();
+      throw;
+    }
+    for (TComponent* c : state.Loaded) c->EndLoading();
     form.EnableAlign();
-    throw;
-  }
-  for (TComponent* c : state.Loaded) c->EndLoading();
-  form.EnableAlign();
+  });
 }
 
 // ---- TLoadContext ---------------------------------------------------------------

@@ -52,7 +52,9 @@ void TLabel::AdjustBounds() {
   TSize size = Canvas().TextExtent(Caption().empty() ? std::string(" ") : Caption());
   int left = Left();
   // A right-aligned label grows to the left, keeping its right edge.
-  if ((alignment_ == taRightJustify) != UseRightToLeftAlignment()) left = Left() + Width() - size.cx;
+  if ((alignment_ == taRightJustify) != UseRightToLeftAlignment()) {
+    left = SaturatingSub(SaturatingAdd(Left(), Width()), size.cx);
+  }
   SetBounds(left, Top(), size.cx, size.cy);
 }
 

@@ -33,11 +33,13 @@ void SkipClassPrefix(const std::uint8_t*& data, std::size_t& size) {
 }  // namespace
 
 std::unique_ptr<TGraphic> DecodeGraphic(const std::uint8_t* data, std::size_t size) {
-  SkipClassPrefix(data, size);
-  auto graphic = GraphicForSignature(data, size);
-  if (!graphic) throw EInvalidGraphic("Unknown picture file format");
-  graphic->LoadFromBytes(data, size);
-  return graphic;
+  return TranslateOutOfMemory([&] {
+    SkipClassPrefix(data, size);
+    auto graphic = GraphicForSignature(data, size);
+    if (!graphic) throw EInvalidGraphic("Unknown picture file format");
+    graphic->LoadFromBytes(data, size);
+    return graphic;
+  });
 }
 
 void TPicture::Assign(const TGraphic* graphic) {
@@ -53,8 +55,10 @@ void TPicture::SetGraphic(std::unique_ptr<TGraphic> graphic) {
 void TPicture::LoadFromBytes(const std::uint8_t* data, std::size_t size) { SetGraphic(DecodeGraphic(data, size)); }
 
 void TPicture::LoadFromFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw EInvalidGraphic("Cannot open picture file " + path);
-  std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  LoadFromBytes(bytes.data(), bytes.size());
+  TranslateOutOfMemory([&] {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw EInvalidGraphic("Cannot open picture file " + path);
+    std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    LoadFromBytes(bytes.data(), bytes.size());
+  });
 }

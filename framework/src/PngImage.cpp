@@ -2,8 +2,15 @@
 
 #include <png.h>
 
+#include <algorithm>
 #include <csetjmp>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+
+#include "DecoderBuffers.h"
+
+using qorv::framework::TryResize;
 
 namespace {
 
@@ -14,7 +21,11 @@ struct TMemoryReader {
 };
 
 struct TErrorState {
-  std::string Message;
+  // A fixed buffer: the error callback runs inside libpng and must not throw.
+  char Message[160] = "";
+  // Set when an allocation failed, ours or libpng's, so that the failure
+  // reads as memory exhaustion rather than a damaged picture.
+  bool OutOfMemory = false;
 };
 
 void ReadFromMemory(png_structp png, png_bytep out, png_size_t count) {
@@ -25,14 +36,33 @@ void ReadFromMemory(png_structp png, png_bytep out, png_size_t count) {
 }
 
 // libpng reports a fatal error through this and then longjmps back to the
-// setjmp in Decode, so no C++ exception ever crosses libpng's C frames.
+// setjmp in ReadBytes, so no C++ exception ever crosses libpng's C frames.
 void OnPngError(png_structp png, png_const_charp message) {
   auto* state = static_cast<TErrorState*>(png_get_error_ptr(png));
-  state->Message = message;
+  std::snprintf(state->Message, sizeof state->Message, "%s", message);
   png_longjmp(png, 1);
 }
 
 void OnPngWarning(png_structp, png_const_charp) {}
+
+png_voidp OnPngMalloc(png_structp png, png_alloc_size_t size) {
+  png_voidp block = std::malloc(size);
+  if (!block) static_cast<TErrorState*>(png_get_mem_ptr(png))->OutOfMemory = true;
+  return block;
+}
+
+void OnPngFree(png_structp, png_voidp block) { std::free(block); }
+
+// The size in the IHDR chunk, which a valid file has first: read here so that
+// an oversized picture is refused before libpng takes any memory for it.
+void CheckHeaderSize(const std::uint8_t* data, std::size_t size) {
+  constexpr std::size_t kIhdrEnd = 8 + 8 + 13;
+  if (size < kIhdrEnd || std::memcmp(data + 12, "IHDR", 4) != 0) return;  // libpng names the fault
+  auto be32 = [](const std::uint8_t* p) {
+    return (static_cast<std::uint32_t>(p[0]) << 24) | (p[1] << 16) | (p[2] << 8) | p[3];
+  };
+  CheckGraphicSize(be32(data + 16), be32(data + 20), "PNG");
+}
 
 std::size_t Channels(TPngColorType type) { return type == COLOR_RGB || type == COLOR_RGBALPHA ? 3 : 1; }
 
@@ -58,14 +88,9 @@ void TPNGObject::Assign(const TPNGObject& other) {
   Changed();
 }
 
-void TPNGObject::LoadFromBytes(const std::uint8_t* data, std::size_t size) {
+void TPNGObject::ReadBytes(const std::uint8_t* data, std::size_t size) {
   if (size < 8 || png_sig_cmp(data, 0, 8) != 0) throw EInvalidGraphic("PNG image is not valid: no PNG signature");
-  TErrorState error;
-  png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &error, OnPngError, OnPngWarning);
-  if (!png) throw EInvalidGraphic("PNG image is not valid: out of memory");
-  png_infop info = png_create_info_struct(png);
-  TMemoryReader reader{data, size, 0};
-
+  CheckHeaderSize(data, size);
   // Everything the longjmp may skip over lives in this object, declared
   // before setjmp, so it is destroyed normally afterwards.
   struct TDecoded {
@@ -77,6 +102,17 @@ void TPNGObject::LoadFromBytes(const std::uint8_t* data, std::size_t size) {
     std::vector<std::uint8_t> Trns;
     std::size_t RowBytes = 0;
   } d;
+  // At most 256 entries each: reserved here, so filling them inside the
+  // setjmp scope takes no memory.
+  d.Palette.reserve(PNG_MAX_PALETTE_LENGTH);
+  d.Trns.reserve(PNG_MAX_PALETTE_LENGTH);
+  TErrorState error;
+  png_structp png =
+      png_create_read_struct_2(PNG_LIBPNG_VER_STRING, &error, OnPngError, OnPngWarning, &error, OnPngMalloc, OnPngFree);
+  if (!png) throw EOutOfMemory();
+  png_infop info = png_create_info_struct(png);
+  if (!info) error.OutOfMemory = true;
+  TMemoryReader reader{data, size, 0};
   volatile bool failed = false;
 
   if (info == nullptr || setjmp(png_jmpbuf(png))) {
@@ -86,16 +122,22 @@ void TPNGObject::LoadFromBytes(const std::uint8_t* data, std::size_t size) {
     png_set_user_limits(png, kMaxGraphicSide, kMaxGraphicSide);
     png_read_info(png, info);
     png_get_IHDR(png, info, &d.Width, &d.Height, &d.BitDepth, &d.ColorType, nullptr, nullptr, nullptr);
+    // CheckHeaderSize has seen this size already; libpng's limits above
+    // stop only sides, so the area is checked again here.
     if (static_cast<std::int64_t>(d.Width) * d.Height > kMaxGraphicPixels) png_error(png, "image too large");
     if (d.ColorType == PNG_COLOR_TYPE_PALETTE) {
       png_colorp pal = nullptr;
       int count = 0;
       if (png_get_PLTE(png, info, &pal, &count)) {
-        for (int i = 0; i < count; ++i) d.Palette.push_back({pal[i].red, pal[i].green, pal[i].blue});
+        for (int i = 0; i < count && i < PNG_MAX_PALETTE_LENGTH; ++i) {
+          d.Palette.push_back({pal[i].red, pal[i].green, pal[i].blue});
+        }
       }
       png_bytep trans = nullptr;
       int transCount = 0;
-      if (png_get_tRNS(png, info, &trans, &transCount, nullptr)) d.Trns.assign(trans, trans + transCount);
+      if (png_get_tRNS(png, info, &trans, &transCount, nullptr)) {
+        d.Trns.assign(trans, trans + std::min(transCount, PNG_MAX_PALETTE_LENGTH));
+      }
       png_set_packing(png);
     } else {
       if (png_get_valid(png, info, PNG_INFO_tRNS)) {
@@ -108,14 +150,17 @@ void TPNGObject::LoadFromBytes(const std::uint8_t* data, std::size_t size) {
     png_set_interlace_handling(png);
     png_read_update_info(png, info);
     d.RowBytes = png_get_rowbytes(png, info);
-    d.Raw.resize(d.RowBytes * d.Height);
-    d.Rows.resize(d.Height);
+    if (!TryResize(d.Raw, d.RowBytes * d.Height) || !TryResize(d.Rows, d.Height)) {
+      error.OutOfMemory = true;
+      png_error(png, "out of memory");
+    }
     for (png_uint_32 y = 0; y < d.Height; ++y) d.Rows[y] = d.Raw.data() + y * d.RowBytes;
     png_read_image(png, d.Rows.data());
     png_read_end(png, nullptr);
   }
   png_destroy_read_struct(&png, info ? &info : nullptr, nullptr);
-  if (failed) throw EInvalidGraphic("PNG image is not valid: " + error.Message);
+  if (failed && error.OutOfMemory) throw EOutOfMemory();
+  if (failed) throw EInvalidGraphic(std::string("PNG image is not valid: ") + error.Message);
 
   auto type = static_cast<TPngColorType>(d.ColorType);
   std::size_t channels = Channels(type);

@@ -5,6 +5,8 @@
 
 #include <cstdio>
 #include <memory>
+#include <new>
+#include <stdexcept>
 
 #include "AnsiStrings.h"
 #include "Button.h"
@@ -269,6 +271,26 @@ TEST(FormLoaderErrors, MissingResourceIsNamed) {
   } catch (const EResNotFound& e) {
     EXPECT_NE(e.Message().find("TNOSUCHFORM"), std::string::npos);
   }
+}
+
+// Memory that runs out while a form is made or filled leaves as EOutOfMemory
+// (never a bare std::bad_alloc), and NewForm frees the half-made form.
+TEST(FormLoaderErrors, MemoryExhaustedWhileLoadingIsEOutOfMemory) {
+  RegisterComponentClass("TExhausting", "TComponent", [](TComponent*) -> TComponent* { throw std::bad_alloc(); });
+  TTestForm form(nullptr);
+  EXPECT_THROW(form.LoadFromDescription("object F: TTestForm\n  object X: TExhausting\n  end\nend\n"), EOutOfMemory);
+
+  static int alive = 0;
+  class TExhaustedOnCreate : public TForm {
+   public:
+    explicit TExhaustedOnCreate(TComponent* owner) : TForm(owner) {
+      ++alive;
+      OnCreate = [](TObject*) { throw std::length_error("vector::reserve"); };
+    }
+    ~TExhaustedOnCreate() override { --alive; }
+  };
+  EXPECT_THROW(NewForm<TExhaustedOnCreate>(nullptr), EOutOfMemory);
+  EXPECT_EQ(alive, 0) << "the form was freed";
 }
 
 }  // namespace

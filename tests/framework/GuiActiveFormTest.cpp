@@ -4,12 +4,16 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <new>
+#include <string>
+#include <vector>
 
 #include "ActiveForm.h"
 #include "Application.h"
 #include "Button.h"
 #include "FormInput.h"
 #include "HeadlessGuiTest.h"
+#include "TestSupport.h"
 #include "Timer.h"
 
 namespace {
@@ -118,6 +122,35 @@ TEST_F(GuiApplication, FailureInAClickHandlerGoesToTheErrorBoxAndTheLoopGoesOn) 
   SetModalResponder(nullptr);
   EXPECT_EQ(shown, "Installer");
   EXPECT_TRUE(form.Visible());
+}
+
+// Memory that runs out inside a click or a timer handler reaches the
+// exception display as EOutOfMemory, not as a bare standard exception.
+TEST_F(GuiApplication, MemoryExhaustedInAHandlerArrivesAsEOutOfMemory) {
+  TForm form(nullptr);
+  auto* button = new TButton(&form);
+  button->SetParent(&form);
+  button->SetBounds(0, 0, 50, 20);
+  button->OnClick = [](TObject*) { throw std::bad_alloc(); };
+  TTimer timer(nullptr);
+  timer.SetInterval(10);
+  timer.OnTimer = [&timer](TObject*) {
+    timer.SetEnabled(false);
+    std::vector<int>().reserve(std::vector<int>().max_size() + 1);
+  };
+  std::vector<std::string> seen;
+  Application->OnException = [&](TObject*, const std::exception& e) {
+    seen.push_back(std::string(dynamic_cast<const EOutOfMemory*>(&e) ? "EOutOfMemory: " : "") + e.what());
+  };
+  form.Show();
+  PostClick(form, 10, 10);
+  bool both = qorv::test::WaitUntil([&] {
+    Application->ProcessMessages();
+    return seen.size() >= 2;
+  });
+  Application->OnException = nullptr;
+  EXPECT_TRUE(both);
+  EXPECT_EQ(seen, (std::vector<std::string>(2, "EOutOfMemory: Out of memory")));
 }
 
 TEST_F(GuiApplication, RunEndsWhenTheMainFormCloses) {

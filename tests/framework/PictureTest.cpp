@@ -2,8 +2,10 @@
 // decode to the expected pixels; damaged files give EInvalidGraphic and leave
 // the picture as it was.
 #include <gtest/gtest.h>
+#include <png.h>
 
 #include <filesystem>
+#include <new>
 
 #include "Bitmap.h"
 #include "JpegImage.h"
@@ -127,6 +129,135 @@ TEST(PictureDamaged, EveryBadFileIsRefusedAndThePictureKept) {
     EXPECT_THROW(bmp.LoadFromBytes(bytes.data(), bytes.size()), EInvalidGraphic);
     EXPECT_THROW(jpeg.LoadFromBytes(bytes.data(), bytes.size()), EInvalidGraphic);
   }
+}
+
+// ---- Size limits and memory exhaustion ----------------------------------------
+
+void AppendPngBytes(png_structp png, png_bytep data, png_size_t count) {
+  auto* out = static_cast<std::vector<std::uint8_t>*>(png_get_io_ptr(png));
+  out->insert(out->end(), data, data + count);
+}
+
+// A 1-bit grey PNG written by libpng, every pixel black, so that even a
+// picture of 8192 x 8192 takes a few kilobytes; without rows it is only the
+// signature and the header chunk.
+std::vector<std::uint8_t> MakePng(png_uint_32 width, png_uint_32 height, bool withRows = true) {
+  std::vector<std::uint8_t> out;
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_infop info = png_create_info_struct(png);
+  png_set_write_fn(png, &out, AppendPngBytes, nullptr);
+  png_set_IHDR(png, info, width, height, 1, PNG_COLOR_TYPE_GRAY, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+               PNG_FILTER_TYPE_DEFAULT);
+  png_write_info(png, info);
+  if (withRows) {
+    std::vector<png_byte> row((width + 7) / 8, 0);
+    for (png_uint_32 y = 0; y < height; ++y) png_write_row(png, row.data());
+    png_write_end(png, nullptr);
+  }
+  png_destroy_write_struct(&png, &info);
+  return out;
+}
+
+void PutLe32(std::vector<std::uint8_t>& bytes, std::size_t at, std::int32_t value) {
+  for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<std::uint8_t>(static_cast<std::uint32_t>(value) >> (8 * i));
+}
+
+// The test bitmap with its info header claiming another size.
+std::vector<std::uint8_t> BmpClaiming(std::int32_t width, std::int32_t height) {
+  auto bytes = qorv::test::ReadFileBytes(Data("rgb24.bmp"));
+  PutLe32(bytes, 18, width);
+  PutLe32(bytes, 22, height);
+  return bytes;
+}
+
+// The test photo with its frame header claiming another size.
+std::vector<std::uint8_t> JpegClaiming(std::uint16_t width, std::uint16_t height) {
+  auto bytes = qorv::test::ReadFileBytes(Data("photo.jpg"));
+  for (std::size_t i = 2; i + 9 < bytes.size(); ++i) {
+    if (bytes[i] == 0xFF && (bytes[i + 1] == 0xC0 || bytes[i + 1] == 0xC2)) {
+      bytes[i + 5] = height >> 8, bytes[i + 6] = height & 0xFF;
+      bytes[i + 7] = width >> 8, bytes[i + 8] = width & 0xFF;
+      return bytes;
+    }
+  }
+  ADD_FAILURE() << "photo.jpg has no frame header";
+  return bytes;
+}
+
+std::string RefusalOf(const std::vector<std::uint8_t>& bytes) {
+  TPicture picture;
+  try {
+    picture.LoadFromBytes(bytes.data(), bytes.size());
+  } catch (const EInvalidGraphic& e) {
+    return e.Message();
+  }
+  return "accepted";
+}
+
+// A picture is refused from the size in its header, before its pixels take
+// memory: a header with hardly any data behind it is refused for its size,
+// not for the missing data. The limit is 16384 per side and 32 Mi pixels.
+TEST(PictureLimits, OversizedHeadersAreRefusedNamingTheSize) {
+  struct Case {
+    const char* What;
+    std::vector<std::uint8_t> Bytes;
+    const char* Size;
+  } cases[] = {
+      {"8192 x 8192 PNG", MakePng(8192, 8192), "8192 x 8192"},
+      {"8192 x 8192 PNG header", MakePng(8192, 8192, false), "8192 x 8192"},
+      {"PNG one pixel past the area", MakePng(8192, 4097, false), "8192 x 4097"},
+      {"PNG one pixel past the width", MakePng(16385, 1, false), "16385 x 1"},
+      {"PNG one pixel past the height", MakePng(1, 16385, false), "1 x 16385"},
+      {"BMP header", BmpClaiming(8192, 8192), "8192 x 8192"},
+      {"top-down BMP header", BmpClaiming(16384, -2049), "16384 x 2049"},
+      {"JPEG header", JpegClaiming(8192, 8192), "8192 x 8192"},
+      {"JPEG header at libjpeg's limit", JpegClaiming(65500, 65500), "65500 x 65500"},
+  };
+  for (const Case& c : cases) {
+    std::string refusal = RefusalOf(c.Bytes);
+    EXPECT_NE(refusal.find("too large"), std::string::npos) << c.What << ": " << refusal;
+    EXPECT_NE(refusal.find(c.Size), std::string::npos) << c.What << ": " << refusal;
+  }
+}
+
+TEST(PictureLimits, PicturesAtTheLimitAreDecoded) {
+  auto strip = MakePng(kMaxGraphicSide, 1);
+  TPNGObject png;
+  png.LoadFromBytes(strip.data(), strip.size());
+  EXPECT_EQ(png.Width(), kMaxGraphicSide);
+
+  auto largest = MakePng(kMaxGraphicSide, kMaxGraphicPixels / kMaxGraphicSide);
+  png.LoadFromBytes(largest.data(), largest.size());
+  EXPECT_EQ(static_cast<std::int64_t>(png.Width()) * png.Height(), kMaxGraphicPixels);
+  EXPECT_EQ(png.PixelColor(kMaxGraphicSide - 1, png.Height() - 1), 0u);
+
+  // Headers at the limit pass the size check and fail on the missing data.
+  for (const auto& bytes : {MakePng(kMaxGraphicSide, kMaxGraphicPixels / kMaxGraphicSide, false),
+                            BmpClaiming(kMaxGraphicSide, kMaxGraphicPixels / kMaxGraphicSide)}) {
+    std::string refusal = RefusalOf(bytes);
+    EXPECT_NE(refusal, "accepted");
+    EXPECT_EQ(refusal.find("too large"), std::string::npos) << refusal;
+  }
+}
+
+// Stands for a decoder whose allocation fails.
+class TExhaustingGraphic : public TGraphic {
+ public:
+  const char* ClassName() const override { return "TExhaustingGraphic"; }
+  int Width() const override { return 0; }
+  int Height() const override { return 0; }
+  std::unique_ptr<TGraphic> Clone() const override { return std::make_unique<TExhaustingGraphic>(); }
+
+ protected:
+  void ReadBytes(const std::uint8_t*, std::size_t) override { throw std::bad_alloc(); }
+  std::vector<std::uint32_t> BuildPixels() const override { return {}; }
+};
+
+TEST(PictureLimits, MemoryExhaustedWhileDecodingIsEOutOfMemory) {
+  TExhaustingGraphic graphic;
+  std::uint8_t byte = 0;
+  EXPECT_THROW(graphic.LoadFromBytes(&byte, 1), EOutOfMemory);
+  EXPECT_THROW(graphic.LoadFromFile(Data("rgb24.bmp").string()), EOutOfMemory);
 }
 
 }  // namespace
