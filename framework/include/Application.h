@@ -34,7 +34,7 @@ class TApplication : public TComponent {
   // Waits for one message and handles it (WM_QUIT ends the application).
   void HandleMessage();
   // The exception event, or the standard error box: the message and one OK
-  // button.
+  // button. Memory exhaustion (std::bad_alloc) arrives there as EOutOfMemory.
   void HandleException(const std::exception& error);
   void ShowException(const std::exception& error);
   // True when forms exist only in memory (no display).

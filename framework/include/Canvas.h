@@ -83,6 +83,9 @@ TRect DrawButtonFace(TCanvas& canvas, const TRect& client, int bevelWidth, bool 
 // An in-memory drawing surface (premultiplied 32-bit ARGB) with its canvas.
 class TSurface {
  public:
+  // Sizes below 1 count as 1. Raises EOutOfResources, naming the size, past
+  // the picture size limit (kMaxGraphicSide, kMaxGraphicPixels), and
+  // EOutOfMemory when memory runs out.
   TSurface(int width, int height);
   ~TSurface();
   TSurface(const TSurface&) = delete;

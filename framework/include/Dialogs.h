@@ -7,6 +7,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include <windows.h>
 
@@ -21,3 +22,14 @@ constexpr TMsgDlgButtons mbYes = 1, mbNo = 2, mbOK = 4, mbCancel = 8, mbAbort = 
 int MessageBox(const std::string& text, const std::string& caption, UINT flags);
 TModalResult MessageDlg(const std::string& text, TMsgDlgType type, TMsgDlgButtons buttons, int helpContext);
 void ShowMessage(const std::string& text);
+
+// A box with buttons of the caller's own, in order, the first the default;
+// Escape and the close box answer as the mrCancel button, else mrNo, else
+// mrOk, else the last button.
+// For the system's own questions (the shell's replace question).
+struct TBoxButton {
+  std::string Caption;
+  TModalResult Result;
+};
+TModalResult MessageBoxWithButtons(const std::string& text, const std::string& caption, TMsgDlgType type,
+                                   const std::vector<TBoxButton>& buttons);

@@ -176,7 +176,9 @@ class TCustomForm : public TWinControl {
   void HandleKeyDown(unsigned short key);
   void HandleChar(char key);
   void UpdateHover(TControl* control, TPoint formPoint);
+  void ShowCursorOf(TControl* control);
   TButton* FindButton(bool defaultButton) const;
+  void SelectFirst();
   void EnsureSurface();
   void AnswerUnattended();
 
@@ -203,17 +205,19 @@ class TForm : public TCustomForm {
 };
 
 // Makes a form of class T and fills it from its description; the form is
-// freed again when that fails.
+// freed again when that fails. Memory exhaustion leaves as EOutOfMemory.
 template <class T>
 T* NewForm(TComponent* owner) {
-  auto* form = new T(owner);
-  try {
-    form->InitForm();
-  } catch (...) {
-    delete form;
-    throw;
-  }
-  return form;
+  return TranslateOutOfMemory([owner] {
+    auto* form = new T(owner);
+    try {
+      form->InitForm();
+    } catch (...) {
+      delete form;
+      throw;
+    }
+    return form;
+  });
 }
 
 // Answers modal forms and message boxes in tests: called once a modal form

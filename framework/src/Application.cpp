@@ -2,15 +2,22 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <new>
+#include <stdexcept>
 
 #include "Dialogs.h"
 #include "GuiBackend.h"
+#include "ShellDialogs.h"
 
 namespace {
 
 // The application lives as long as the module; it is never freed, so forms
 // that outlive static destruction never reach a dead object.
 TApplication* MakeApplication() { return new TApplication(nullptr); }
+
+bool IsOutOfMemory(const std::exception& error) {
+  return dynamic_cast<const std::bad_alloc*>(&error) || dynamic_cast<const std::length_error*>(&error);
+}
 
 }  // namespace
 
@@ -20,7 +27,10 @@ TApplication::TApplication(TComponent* owner) : TComponent(owner) {}
 
 TApplication::~TApplication() = default;
 
-void TApplication::Initialize() { qorv::framework::Backend(); }
+void TApplication::Initialize() {
+  qorv::framework::Backend();
+  qorv::framework::InstallShellDialogs();
+}
 
 bool TApplication::Headless() const { return qorv::framework::Backend().IsHeadless(); }
 
@@ -65,6 +75,12 @@ void TApplication::HandleMessage() {
 }
 
 void TApplication::HandleException(const std::exception& error) {
+  // Memory that ran out inside a handler reads as the framework's own
+  // exception, whichever standard exception the allocation raised.
+  if (IsOutOfMemory(error)) {
+    HandleException(EOutOfMemory());
+    return;
+  }
   if (OnException) {
     OnException(this, error);
     return;

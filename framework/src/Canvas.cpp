@@ -31,6 +31,7 @@ PangoFontDescription* MakeFontDescription(const TFont& font) {
 // A layout for the text in the font, with underline and strike-out as
 // attributes. The caller holds TextLock and unrefs the layout.
 PangoLayout* MakeLayout(PangoContext* context, const TFont& font, const std::string& utf8) {
+  qorv::framework::SyncAddedFonts();
   PangoLayout* layout = pango_layout_new(context);
   PangoFontDescription* desc = MakeFontDescription(font);
   pango_layout_set_font_description(layout, desc);
@@ -280,13 +281,23 @@ TRect DrawButtonFace(TCanvas& canvas, const TRect& client, int bevelWidth, bool 
 }
 
 TSurface::TSurface(int width, int height) : width_(std::max(1, width)), height_(std::max(1, height)) {
+  std::string sizeError = GraphicSizeError(width_, height_);
+  if (!sizeError.empty()) throw EOutOfResources("Drawing surface is " + sizeError);
   surface_ = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width_, height_);
-  if (cairo_surface_status(surface_) != CAIRO_STATUS_SUCCESS) {
+  cairo_status_t status = cairo_surface_status(surface_);
+  if (status != CAIRO_STATUS_SUCCESS) {
     cairo_surface_destroy(surface_);
-    throw std::bad_alloc();
+    if (status == CAIRO_STATUS_NO_MEMORY) throw EOutOfMemory();
+    throw EOutOfResources(std::string("Drawing surface cannot be made: ") + cairo_status_to_string(status));
   }
   cr_ = cairo_create(surface_);
-  canvas_ = new TCanvas(cr_);
+  try {
+    canvas_ = TranslateOutOfMemory([this] { return new TCanvas(cr_); });
+  } catch (...) {
+    cairo_destroy(cr_);
+    cairo_surface_destroy(surface_);
+    throw;
+  }
 }
 
 TSurface::~TSurface() {

@@ -216,4 +216,20 @@ TModalResult MessageDlg(const std::string& text, TMsgDlgType type, TMsgDlgButton
   return result;
 }
 
+TModalResult MessageBoxWithButtons(const std::string& text, const std::string& caption, TMsgDlgType type,
+                                   const std::vector<TBoxButton>& buttons) {
+  static const TIconKind icons[] = {ikWarning, ikError, ikInformation, ikQuestion, ikNone};
+  std::vector<TButtonSpec> specs;
+  for (const TBoxButton& b : buttons) specs.push_back({b.Caption.c_str(), b.Result});
+  if (specs.empty()) specs.push_back({"OK", mrOk});
+  int cancel = CancelIndex(specs);
+  if (cancel < 0) cancel = static_cast<int>(specs.size()) - 1;
+  TModalResult result = RunBox(text, caption, icons[type], specs, 0, cancel, false);
+  // The close box answers mrCancel whatever the buttons are.
+  if (result == mrCancel && specs[static_cast<std::size_t>(cancel)].Result != mrCancel) {
+    result = specs[static_cast<std::size_t>(cancel)].Result;
+  }
+  return result;
+}
+
 void ShowMessage(const std::string& text) { RunBox(text, Application->Title, ikNone, {{"OK", mrOk}}, 0, 0, false); }

@@ -242,6 +242,9 @@ void TCustomForm::Show() {
     previous->Deactivate();
     if (!*alive) return;
   }
+  // A form opens with the focus on its first control in tab order, unless
+  // the show event already chose one.
+  if (!activeControl_) SelectFirst();
   Application->SetActiveForm(this);
   active_ = true;
   Activate();
@@ -366,6 +369,12 @@ void TCustomForm::SelectNext(bool forward) {
       it == order.end() ? (forward ? order.size() - 1 : 0) : static_cast<std::size_t>(it - order.begin());
   index = forward ? (index + 1) % order.size() : (index + order.size() - 1) % order.size();
   SetActiveControl(order[index]);
+}
+
+void TCustomForm::SelectFirst() {
+  std::vector<TControl*> order;
+  CollectFocusable(*this, order);
+  if (!order.empty()) SetActiveControl(order.front());
 }
 
 TButton* TCustomForm::FindButton(bool defaultButton) const {
@@ -563,6 +572,13 @@ void TCustomForm::UpdateHover(TControl* control, TPoint) {
   if (control) control->MouseEnter();
 }
 
+void TCustomForm::ShowCursorOf(TControl* control) {
+  // A control that leaves its cursor at the default shows its parent's.
+  TCursor cursor = crDefault;
+  for (TControl* c = control; c && cursor == crDefault; c = c->Parent()) cursor = c->Cursor;
+  if (hwnd_) Backend().SetCursor(hwnd_, cursor);
+}
+
 void TCustomForm::HandleMouse(UINT message, WPARAM wParam, LPARAM lParam) {
   auto alive = AliveToken();
   if (message == WM_MOUSELEAVE) {
@@ -584,6 +600,8 @@ void TCustomForm::HandleMouse(UINT message, WPARAM wParam, LPARAM lParam) {
       TControl* hover = ControlAtPos(p, true);
       UpdateHover(hover, p);
       if (!*alive) return;
+      // While a control holds the mouse the cursor stays as it was.
+      if (!captured_) ShowCursorOf(target);
       TControl* to = captured_ ? captured_ : target;
       TPoint lp = local(to);
       to->MouseMove(shift, lp.X, lp.Y);

@@ -14,6 +14,7 @@ void TGuiBackend::Move(HWND, const TRect&) {}
 void TGuiBackend::SetCaption(HWND, const std::string&) {}
 void TGuiBackend::Present(HWND, TSurface&, const TRect&) {}
 bool TGuiBackend::Capture(HWND, int, int, std::vector<std::uint32_t>&) { return false; }
+void TGuiBackend::SetCursor(HWND, TCursor) {}
 
 TRect TGuiBackend::ScreenRect() const {
   RECT r{};

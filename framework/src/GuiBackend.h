@@ -44,6 +44,8 @@ class TGuiBackend {
   virtual bool Capture(HWND hwnd, int width, int height, std::vector<std::uint32_t>& pixels);
   // The desktop area forms are centred on.
   virtual TRect ScreenRect() const;
+  // The mouse cursor shown while the pointer is over the window.
+  virtual void SetCursor(HWND hwnd, TCursor cursor);
 };
 
 // The backend of this module, chosen on first use: QORV_GUI=headless forces

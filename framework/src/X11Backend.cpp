@@ -5,11 +5,6 @@
 #include "Forms.h"
 #include "GuiBackend.h"
 
-#include <poll.h>
-#include <sys/eventfd.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <map>
@@ -18,6 +13,7 @@
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/cursorfont.h>
 #include <X11/keysym.h>
 // clang-format on
 
@@ -82,6 +78,17 @@ WPARAM MouseKeys(unsigned state) {
   return keys;
 }
 
+// The cursor font shape of a framework cursor; -1 where the window takes its
+// parent's cursor.
+int CursorShapeOf(TCursor cursor) {
+  switch (cursor) {
+    case crArrow: return XC_left_ptr;
+    case crIBeam: return XC_xterm;
+    case crHandPoint: return XC_hand2;
+    default: return -1;
+  }
+}
+
 class TX11Backend : public TGuiBackend {
  public:
   explicit TX11Backend(Display* display) : display_(display) {
@@ -90,8 +97,8 @@ class TX11Backend : public TGuiBackend {
     netWmName_ = XInternAtom(display_, "_NET_WM_NAME", False);
     utf8String_ = XInternAtom(display_, "UTF8_STRING", False);
     motifHints_ = XInternAtom(display_, "_MOTIF_WM_HINTS", False);
-    wake_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    // The reader lives as long as the process; it only blocks in poll.
+    // The reader lives as long as the process; it only blocks waiting for
+    // the next event.
     std::thread([this] { ReadEvents(); }).detach();
   }
 
@@ -129,6 +136,7 @@ class TX11Backend : public TGuiBackend {
       std::lock_guard<std::mutex> lock(mapLock_);
       windows_.erase(hwnd);
       handles_.erase(w);
+      cursors_.erase(w);
     }
     XLockDisplay(display_);
     XDestroyWindow(display_, w);
@@ -219,7 +227,32 @@ class TX11Backend : public TGuiBackend {
     return TRect{0, 0, DisplayWidth(display_, screen_), DisplayHeight(display_, screen_)};
   }
 
+  void SetCursor(HWND hwnd, TCursor cursor) override {
+    ::Window w = WindowOf(hwnd);
+    if (!w) return;
+    int shape = CursorShapeOf(cursor);
+    if (!NoteCursor(w, shape)) return;
+    XLockDisplay(display_);
+    if (shape < 0) {
+      XUndefineCursor(display_, w);
+    } else {
+      XDefineCursor(display_, w, FontCursor(shape));
+    }
+    XFlush(display_);
+    XUnlockDisplay(display_);
+  }
+
  private:
+  // Records the window's cursor shape; false when it already had it (a new
+  // window shows its parent's cursor).
+  bool NoteCursor(::Window w, int shape) {
+    std::lock_guard<std::mutex> lock(mapLock_);
+    auto it = cursors_.find(w);
+    if ((it == cursors_.end() ? -1 : it->second) == shape) return false;
+    cursors_[w] = shape;
+    return true;
+  }
+
   ::Window WindowOf(HWND hwnd) {
     std::lock_guard<std::mutex> lock(mapLock_);
     auto it = windows_.find(hwnd);
@@ -238,24 +271,36 @@ class TX11Backend : public TGuiBackend {
     XStoreName(display_, w, caption.c_str());
   }
 
-  // Blocks in poll on the connection; events become queue messages posted to
-  // the owning form's window, which its own thread then handles.
+  // Made once per shape and kept for the connection's life. The caller
+  // holds the display lock.
+  ::Cursor FontCursor(int shape) {
+    auto it = fontCursors_.find(shape);
+    if (it != fontCursors_.end()) return it->second;
+    ::Cursor cursor = XCreateFontCursor(display_, static_cast<unsigned>(shape));
+    fontCursors_[shape] = cursor;
+    return cursor;
+  }
+
+  // Events become queue messages posted to the owning form's window, which
+  // its own thread then handles. The reader waits inside Xlib, not in a poll
+  // of its own on the socket: any thread's request (a flush, a sync, an
+  // image read) may read the events that have arrived into Xlib's queue, and
+  // a poll on the socket would then sleep with them unhandled until the next
+  // event came. Xlib's own wait wakes for events that another thread read.
   void ReadEvents() {
-    pollfd fds[2] = {{ConnectionNumber(display_), POLLIN, 0}, {wake_, POLLIN, 0}};
     for (;;) {
-      XLockDisplay(display_);
-      while (XPending(display_) > 0) {
-        XEvent event;
-        XNextEvent(display_, &event);
-        Translate(event);
-      }
-      XUnlockDisplay(display_);
-      if (poll(fds, 2, -1) < 0 && errno != EINTR) return;
-      if (fds[1].revents & POLLIN) return;
+      XEvent event;
+      XNextEvent(display_, &event);
+      Translate(event);
     }
   }
 
   void Translate(XEvent& event) {
+    if (event.type == MappingNotify) {
+      // Keys looked up after a keyboard mapping change must use the new map.
+      XRefreshKeyboardMapping(&event.xmapping);
+      return;
+    }
     HWND hwnd = HandleOf(event.xany.window);
     if (!hwnd) return;
     switch (event.type) {
@@ -321,10 +366,12 @@ class TX11Backend : public TGuiBackend {
   Display* display_;
   int screen_;
   Atom deleteWindow_, netWmName_, utf8String_, motifHints_;
-  int wake_;
   std::mutex mapLock_;
   std::map<HWND, ::Window> windows_;
   std::map<::Window, HWND> handles_;
+  // The cursor shape each window has defined (-1: its parent's).
+  std::map<::Window, int> cursors_;
+  std::map<int, ::Cursor> fontCursors_;
   Time lastClickTime_ = 0;
   int lastClickX_ = 0, lastClickY_ = 0;
 };

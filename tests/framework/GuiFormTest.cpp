@@ -3,6 +3,8 @@
 // handlers that free their own form.
 #include <gtest/gtest.h>
 
+#include <climits>
+
 #include "Application.h"
 #include "Button.h"
 #include "Dialogs.h"
@@ -153,21 +155,92 @@ TEST_F(GuiModal, UnattendedBoxWritesItsTextAndAnswersWithTheDefault) {
   EXPECT_NE(err.find("Disk full"), std::string::npos);
 }
 
+// The click must land on OK for the test to mean anything; after it, nothing
+// may touch the freed form (ASan would report it).
 TEST_F(GuiModal, HandlerThatFreesItsFormDuringAClickIsSafe) {
   auto* form = new TDialogForm(nullptr);
   form->Ok->ModalResult = mrNone;
-  form->Ok->OnClick = [form](TObject*) { delete form; };
+  bool freed = false;
+  // The handler lives in the form it frees: it notes the click first.
+  form->Ok->OnClick = [form, &freed](TObject*) {
+    freed = true;
+    delete form;
+  };
   form->Show();
   PostClick(*form, 20, 100);
   Application->ProcessMessages();
-  SUCCEED() << "nothing touched the freed form (ASan would report it)";
+  EXPECT_TRUE(freed) << "the click missed OK";
+  if (!freed) delete form;
 }
 
 TEST_F(GuiModal, HandlerThatFreesItsModalFormEndsTheLoop) {
   auto* form = new TDialogForm(nullptr);
-  form->Ok->OnClick = [form](TObject*) { delete form; };
+  bool freed = false;
+  form->Ok->OnClick = [form, &freed](TObject*) {
+    freed = true;
+    delete form;
+  };
   SetModalResponder([](TCustomForm& shown) { PostKey(shown, VK_RETURN); });
   EXPECT_EQ(form->ShowModal(), mrCancel);
+  EXPECT_TRUE(freed) << "Enter did not reach OK";
+}
+
+using GuiFormLimits = GuiTest;
+
+// A form past the size limit of drawing surfaces is refused when it would be
+// painted, with the size in the message: at once from PaintToSurface, and in
+// the message loop through the exception display.
+TEST_F(GuiFormLimits, FormTooLargeToPaintIsRefusedNamingItsSize) {
+  TForm form(nullptr);
+  form.LoadFromDescription("object Huge: TForm\n  ClientWidth = 100000\n  ClientHeight = 100000\nend\n");
+  try {
+    form.PaintToSurface();
+    ADD_FAILURE() << "a surface of 100000 x 100000 was made";
+  } catch (const EOutOfResources& e) {
+    EXPECT_NE(e.Message().find("100000 x 100000"), std::string::npos) << e.Message();
+  }
+  std::vector<std::string> shown;
+  Application->OnException = [&](TObject*, const std::exception& e) {
+    shown.push_back(std::string(dynamic_cast<const EOutOfResources*>(&e) ? "EOutOfResources: " : "") + e.what());
+  };
+  form.Show();
+  Application->ProcessMessages();
+  Application->OnException = nullptr;
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_NE(shown[0].find("EOutOfResources: Drawing surface is too large (100000 x 100000"), std::string::npos)
+      << shown[0];
+}
+
+// Coordinates from a description may lie anywhere in the int range: controls
+// near either end are placed, invalidated, painted and hit-tested without
+// overflowing (UBSan), and the ones inside the form still take clicks.
+TEST_F(GuiFormLimits, ControlsAtTheEndsOfTheCoordinateRangeDoNotOverflow) {
+  TForm form(nullptr);
+  form.SetBounds(0, 0, 200, 100);
+  auto* far = Add<TButton>(&form, INT_MAX - 5, INT_MAX - 5, INT_MAX, INT_MAX);
+  auto* before = Add<TLabel>(&form, INT_MIN, INT_MIN, INT_MAX, 20);
+  before->SetCaption("far left");
+  auto* after = Add<TLabel>(&form, INT_MAX - 5, 0, 100, 20);
+  after->SetAlignment(taRightJustify);
+  after->SetCaption("far right");
+  auto* sheet = Add<TTabSheet>(&form, 10, 10, 100, 50);
+  auto* inner = Add<TSpeedButton>(sheet, INT_MAX - 5, 0, 100, 20);
+  auto* near = Add<TSpeedButton>(&form, 150, 60, 40, 30);
+  int clicks = 0;
+  near->OnClick = [&](TObject*) { ++clicks; };
+  form.Show();
+  Application->ProcessMessages();
+  EXPECT_EQ(far->BoundsRect(), Rect(INT_MAX - 5, INT_MAX - 5, INT_MAX, INT_MAX));
+  EXPECT_EQ(inner->ClientToForm({0, 0}), (TPoint{INT_MAX, 10})) << "saturated, not wrapped to the left";
+  far->Invalidate();
+  inner->Invalidate();
+  before->SetCaption("still far left");
+  after->SetCaption("still far right");
+  PostClick(form, 160, 70);
+  PostClick(form, 199, 99);
+  Application->ProcessMessages();
+  EXPECT_EQ(clicks, 1);
+  EXPECT_NE(form.PaintToSurface(), nullptr);
 }
 
 using GuiInput = GuiTest;
@@ -186,6 +259,42 @@ TEST_F(GuiInput, TypingFillsTheFocusedEditUpToMaxLength) {
   PostChar(form, 'q');
   Application->ProcessMessages();
   EXPECT_EQ(edit->Text(), "abq") << "Backspace makes room for one more";
+}
+
+// A form opens with the focus on the lowest tab order among the controls
+// that can take it: hidden and disabled ones are passed over, so typing at
+// once goes to the edit. A control the show event focuses keeps the focus.
+TEST_F(GuiInput, FirstControlInTabOrderHasTheFocusWhenTheFormOpens) {
+  TForm form(nullptr);
+  auto* label = Add<TLabel>(&form, 10, 0, 100, 13);
+  label->SetCaption("Name");
+  auto* later = Add<TButton>(&form, 10, 70, 75, 25);
+  later->TabOrder = 3;
+  auto* edit = Add<TEdit>(&form, 10, 15, 100, 21);
+  edit->TabOrder = 2;
+  auto* hidden = Add<TButton>(&form, 10, 40, 75, 25);
+  hidden->TabOrder = 0;
+  hidden->SetVisible(false);
+  auto* disabled = Add<TButton>(&form, 90, 40, 75, 25);
+  disabled->TabOrder = 1;
+  disabled->SetEnabled(false);
+  form.Show();
+  EXPECT_EQ(form.ActiveControl(), edit);
+  PostChar(form, 'x');
+  Application->ProcessMessages();
+  EXPECT_EQ(edit->Text(), "x");
+  PostKey(form, VK_TAB);
+  Application->ProcessMessages();
+  EXPECT_EQ(form.ActiveControl(), later);
+
+  TForm chosen(nullptr);
+  auto* first = Add<TButton>(&chosen, 10, 10, 75, 25);
+  first->TabOrder = 0;
+  auto* second = Add<TButton>(&chosen, 10, 40, 75, 25);
+  second->TabOrder = 1;
+  chosen.OnShow = [&](TObject*) { chosen.SetActiveControl(second); };
+  chosen.Show();
+  EXPECT_EQ(chosen.ActiveControl(), second);
 }
 
 TEST_F(GuiInput, KeyPreviewLetsTheFormSeeAndChangeKeysFirst) {

@@ -8,6 +8,7 @@
 
 #include "Application.h"
 #include "FakeRecorderPort.h"
+#include "GoldenImage.h"
 #include "QorvImpl1.h"
 #include "RecorderState.h"
 #include "substitutedevice.h"
@@ -128,6 +129,17 @@ TEST(QorvXForm, LoadsDescriptionAndAppliesCreationDefaults) {
   EXPECT_EQ(state.CallerID, "");
   EXPECT_EQ(state.LineLength, 1);
   EXPECT_EQ(state.FrameLength, 1);
+}
+
+// The control as its host shows it: the picture above the caption bar, the
+// "QorvX" caption whole inside its 17 pixel bar.
+TEST(QorvXForm, LooksAsLaidOut) {
+  TQorvXPtr control = NewControl();
+  TLabel& caption = *control->Label1;
+  EXPECT_LE(caption.Canvas().TextHeight(caption.Caption()), caption.Height());
+  EXPECT_LE(caption.Canvas().TextWidth(caption.Caption()), caption.Width());
+  auto surface = control->PaintToSurface();
+  qorv::test::ExpectLikeGolden(*surface, "recorder", "control.png");
 }
 
 // The state is per process: a second control resets what the first one set.
@@ -294,9 +306,13 @@ TEST_F(QorvXControl, ClockInputErrorShowsMessageOnlyWhenVisible) {
     qorv::recorder::TClockInputError error;
   };
   const Row rows[] = {{"2009/0x/15", "13:45:30", qorv::recorder::TClockInputError::Date},
-                      {"2009/03/15", "13:4", qorv::recorder::TClockInputError::Time}};
+                      {"2009/03/15", "13:4", qorv::recorder::TClockInputError::Time},
+                      // A sign counts as malformed: same message, nothing sent.
+                      {"2009/-3/15", "13:45:30", qorv::recorder::TClockInputError::Date},
+                      {"2009/03/15", "00:00:-3", qorv::recorder::TClockInputError::Time},
+                      {"2009/03/15", "+1:00:00", qorv::recorder::TClockInputError::Time}};
   for (const Row& row : rows) {
-    SCOPED_TRACE(row.date);
+    SCOPED_TRACE(std::string(row.date) + " " + row.time);
     RecorderState().Date = row.date;
     RecorderState().Time = row.time;
     RecorderState().SetTime = VARIANT_TRUE;
@@ -317,7 +333,12 @@ TEST_F(QorvXControl, ClockInputErrorShowsMessageOnlyWhenVisible) {
   RecorderState().Date = "2009/0x/15";
   EXPECT_EQ(control->put_SetTime(VARIANT_TRUE), S_OK);
   control->SetVisible(false);
-  EXPECT_TRUE(recorder->Written().empty());
+  // Writes reach the device in order: once a later frame has arrived alone,
+  // nothing went out before it.
+  const std::string readTime = qorv::test::Bytes({0xFC, 'R', 'b', 0xFD});
+  ASSERT_EQ(control->put_ReadTime(VARIANT_TRUE), S_OK);
+  ASSERT_TRUE(recorder->WaitForWritten(readTime.size(), kBound));
+  EXPECT_EQ(Text(recorder->Written()), readTime);
 }
 
 // The timer is a real WM_TIMER of the control's thread: handling messages is

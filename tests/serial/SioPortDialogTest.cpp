@@ -11,6 +11,7 @@
 
 #include "Application.h"
 #include "FormInput.h"
+#include "GoldenImage.h"
 #include "HeadlessGuiTest.h"
 #include "SioErrors.h"
 #include "SioPort.h"
@@ -138,6 +139,38 @@ TEST_F(SioPortDialog, PortOpenedWithoutANumberAsksAndUsesTheChoice) {
   cancelled->SetComNumber(0);
   EXPECT_THROW(cancelled->SetOpen(true), ENoPortSelected);
   EXPECT_FALSE(cancelled->Open());
+}
+
+// The dialog as shown: the labels inside their bevel, the buttons and the
+// list at their stored places, the OK button holding the focus.
+TEST_F(SioPortDialog, ShownAsLaidOut) {
+  TMappedPty three(3), seven(7);
+  std::unique_ptr<TComSelectForm> form(NewForm<TComSelectForm>(nullptr));
+  form->Show();
+  Application->ProcessMessages();
+  const TBevel& bevel = *form->Bevel1;
+  for (const TLabel* label : {form->Label1, form->Label2}) {
+    EXPECT_LE(label->Left() + label->Width(), bevel.Left() + bevel.Width() - 2) << label->Caption();
+    EXPECT_LE(label->Top() + label->Height(), bevel.Top() + bevel.Height() - 2) << label->Caption();
+  }
+  EXPECT_EQ(form->ActiveControl(), form->OkBtn);
+  auto surface = form->PaintToSurface();
+  qorv::test::ExpectLikeGolden(*surface, "serial", "port-dialog.png");
+}
+
+// Tab order starts at OK: Tab moves the focus to Cancel, whose Enter aborts.
+TEST_F(SioPortDialog, FocusStartsOnOkSoTabThenEnterCancels) {
+  TMappedPty two(2);
+  InstallPortDialog();
+  std::string focusedWhenShown;
+  SetModalResponder([&](TCustomForm& f) {
+    if (TControl* focused = f.ActiveControl()) focusedWhenShown = focused->Name();
+    PostKey(f, VK_TAB);
+    PostKey(f, VK_RETURN);
+  });
+  WORD port = 0;
+  EXPECT_FALSE(SioPortHooks().SelectPort(port));
+  EXPECT_EQ(focusedWhenShown, "OkBtn");
 }
 
 TEST_F(SioPortDialog, OkOnAnEmptyListLeavesThePortClosedWithAConvertError) {
