@@ -445,10 +445,18 @@ class TSioBaseDispatcher {
   // Bytes waiting from InTail through position - back; 0 when a reader has
   // taken that position already.
   DWORD UptoPosition(DWORD position, DWORD back);
+  // PeekInput's work; InputLock held.
+  int PeekInputLocked(BYTE& value, DWORD n) const;
+  // Takes the next unscanned bytes through the data matchers, stopping after
+  // the byte that completes a match; true then, with its position in
+  // matchedAt. Skips them all when no trigger has a pattern.
+  bool ScanNewBytes(DWORD& matchedAt, DWORD& longest, DWORD& lengthTrigger, bool& scanned);
   // Moves the scan up to InTail when readers took bytes it had not reached.
   // InputLock held.
   void KeepScanWithinInput();
-  int ReadIntoRing(DWORD count);
+  // InputLock held; what was read goes to logged while logging is on.
+  bool FillInputRingLocked(std::vector<std::vector<BYTE>>& logged);
+  int ReadIntoRing(DWORD count, std::vector<std::vector<BYTE>>& logged);
   template <class Handler, class Call>
   bool DeliverToList(std::vector<std::unique_ptr<Handler>>& list, const Call& call, bool& stopped);
   void DeliverToAllHandlers(UINT msg, WPARAM wParam, DWORD data, bool portHandlerActive, bool& stopped);

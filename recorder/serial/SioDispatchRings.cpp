@@ -30,8 +30,7 @@ bool TSioBaseDispatcher::HasInput() {
   return InHead != InTail || InputFull;
 }
 
-int TSioBaseDispatcher::PeekInput(BYTE& value, DWORD n) {
-  TSioLock lock(InputLock);
+int TSioBaseDispatcher::PeekInputLocked(BYTE& value, DWORD n) const {
   // Positions start at 1; position 0 would read the byte before the oldest.
   if (n == 0) return ecBadArgument;
   if (InputRing == nullptr || n > RingDistance(InHead, InTail, InputFull)) return ecBufferIsEmpty;
@@ -39,21 +38,30 @@ int TSioBaseDispatcher::PeekInput(BYTE& value, DWORD n) {
   return 0;
 }
 
-int TSioBaseDispatcher::TakeInput(BYTE& value) {
+int TSioBaseDispatcher::PeekInput(BYTE& value, DWORD n) {
   TSioLock lock(InputLock);
+  return PeekInputLocked(value, n);
+}
+
+int TSioBaseDispatcher::TakeInput(BYTE& value) {
   int result;
-  if (IsReadAheadRead()) {
-    ++ReadAheadCount;
-    result = PeekInput(value, ReadAheadCount);
-    if (result != 0) --ReadAheadCount;
-  } else {
-    result = PeekInput(value, 1);
-    if (result == 0) {
-      InTail = WrapInput(InTail + 1);
-      InputFull = false;
-      KeepScanWithinInput();
+  {
+    // One hold per byte: a host polling byte by byte pays for nothing more.
+    TSioLock lock(InputLock);
+    if (IsReadAheadRead()) {
+      ++ReadAheadCount;
+      result = PeekInputLocked(value, ReadAheadCount);
+      if (result != 0) --ReadAheadCount;
+    } else {
+      result = PeekInputLocked(value, 1);
+      if (result == 0) {
+        InTail = WrapInput(InTail + 1);
+        InputFull = false;
+        KeepScanWithinInput();
+      }
     }
   }
+  // The trace lives under StateLock, which is never taken inside InputLock.
   if (result == 0 && TraceActive) AddTraceEntry('R', value);
   return result;
 }
@@ -66,6 +74,8 @@ DWORD TSioBaseDispatcher::InputCount() {
 }
 
 int TSioBaseDispatcher::DiscardInput() {
+  // The matchers are reset under StateLock, which comes before InputLock.
+  TSioLock stateLock(StateLock);
   TSioLock lock(InputLock);
   int result = FlushSide(true);
   if (ReadAheadActive) {

@@ -272,75 +272,84 @@ void TSioBaseDispatcher::KeepScanWithinInput() {
   ScanPosition = InTail;
 }
 
+bool TSioBaseDispatcher::ScanNewBytes(DWORD& matchedAt, DWORD& longest, DWORD& lengthTrigger, bool& scanned) {
+  // General before input, as everywhere both are held; readers wait for the
+  // whole run of new bytes instead of trading the locks for every byte.
+  TSioLock stateLock(StateLock);
+  TSioLock inputLock(InputLock);
+  lengthTrigger = LengthTrigger;
+  if (InputRing == nullptr || ScanBacklog == 0) return false;
+  bool anyPattern = std::any_of(DataTriggerList.begin(), DataTriggerList.end(),
+                                [](const TDataTrigger& trigger) { return trigger.PatternLength != 0; });
+  scanned = true;
+  if (!anyPattern) {
+    ScanPosition = (ScanPosition + ScanBacklog) % InputRingSize;
+    ScanBacklog = 0;
+    return false;
+  }
+  while (ScanBacklog != 0) {
+    DWORD i = ScanPosition;
+    BYTE c = InputRing[i];
+    ScanPosition = NextRingIndex(i);
+    --ScanBacklog;
+    bool anyMatch = false;
+    for (TDataTrigger& trigger : DataTriggerList) {
+      if (trigger.PatternLength == 0) continue;
+      if (!trigger.Matched) trigger.Matched = MatchDataByte(trigger, c);
+      if (trigger.Matched) {
+        longest = std::max(longest, trigger.PatternLength);
+        anyMatch = true;
+      }
+    }
+    if (anyMatch) {
+      matchedAt = i;
+      return true;
+    }
+  }
+  return false;
+}
+
 bool TSioBaseDispatcher::CheckDataMatch() {
   bool result = true;
   DWORD i = 0;
   bool scanned = false;
-  for (;;) {
-    BYTE c;
-    {
-      // Readers move the scan position up when they take bytes it has not
-      // reached, so it is read afresh for every byte.
-      TSioLock lock(InputLock);
-      if (InputRing == nullptr || ScanBacklog == 0) break;
-      i = ScanPosition;
-      c = InputRing[i];
-      ScanPosition = NextRingIndex(i);
-      --ScanBacklog;
+  DWORD longest = 0;
+  DWORD lengthTrigger = 0;
+  if (ScanNewBytes(i, longest, lengthTrigger, scanned)) {
+    if (lengthTrigger != 0 && AvailNotifiedAt != i) {
+      DWORD upto = UptoPosition(i, 0);
+      if (static_cast<LONG>(upto - longest) >= static_cast<LONG>(lengthTrigger)) {
+        DWORD before = UptoPosition(i, longest);
+        if (LogActive) AddLogEntry(LogTrigger, SubAvail, before, nullptr, 0);
+        result = NotifyHandlers(msgTriggerAvail, before, 0);
+        AvailNotifiedAt = i;
+      }
     }
-    scanned = true;
-    bool anyMatch = false;
-    DWORD longest = 0;
-    DWORD lengthTrigger;
+    size_t index;
     {
       TSioLock lock(StateLock);
-      lengthTrigger = LengthTrigger;
-      for (TDataTrigger& trigger : DataTriggerList) {
-        if (trigger.PatternLength == 0) continue;
-        if (!trigger.Matched) trigger.Matched = MatchDataByte(trigger, c);
-        if (trigger.Matched) {
-          longest = std::max(longest, trigger.PatternLength);
-          anyMatch = true;
-        }
-      }
+      index = DataTriggerList.size();
     }
-    if (anyMatch) {
-      if (lengthTrigger != 0 && AvailNotifiedAt != i) {
-        DWORD upto = UptoPosition(i, 0);
-        if (static_cast<LONG>(upto - longest) >= static_cast<LONG>(lengthTrigger)) {
-          DWORD before = UptoPosition(i, longest);
-          if (LogActive) AddLogEntry(LogTrigger, SubAvail, before, nullptr, 0);
-          result = NotifyHandlers(msgTriggerAvail, before, 0);
-          AvailNotifiedAt = i;
-        }
-      }
-      size_t index;
+    while (index-- > 0) {
+      DWORD handle;
+      DWORD length;
       {
         TSioLock lock(StateLock);
-        index = DataTriggerList.size();
+        if (index >= DataTriggerList.size() || !DataTriggerList[index].Matched) continue;
+        DataTriggerList[index].Matched = false;
+        handle = DataTriggerList[index].Handle;
+        length = DataTriggerList[index].PatternLength;
       }
-      while (index-- > 0) {
-        DWORD handle;
-        DWORD length;
-        {
-          TSioLock lock(StateLock);
-          if (index >= DataTriggerList.size() || !DataTriggerList[index].Matched) continue;
-          DataTriggerList[index].Matched = false;
-          handle = DataTriggerList[index].Handle;
-          length = DataTriggerList[index].PatternLength;
-        }
-        if (LogActive) AddLogEntry(LogTrigger, SubData, handle, nullptr, 0);
-        result = NotifyHandlers(msgTriggerData, handle, length);
-      }
-      return result;
+      if (LogActive) AddLogEntry(LogTrigger, SubData, handle, nullptr, 0);
+      result = NotifyHandlers(msgTriggerData, handle, length);
     }
+    return result;
   }
   {
     TSioLock lock(InputLock);
     i = ScanPosition;
   }
   DWORD waiting = InputCount();
-  DWORD lengthTrigger;
   {
     TSioLock lock(StateLock);
     lengthTrigger = LengthTrigger;
@@ -435,7 +444,7 @@ bool TSioBaseDispatcher::CheckTimerExpiry() {
 
 // ---- Filling the input ring ----
 
-int TSioBaseDispatcher::ReadIntoRing(DWORD count) {
+int TSioBaseDispatcher::ReadIntoRing(DWORD count, std::vector<std::vector<BYTE>>& logged) {
   int got = ReadDevice(&InputRing[InHead], count);
   if (got < 0) {
     ReadFailed(-1);
@@ -443,13 +452,28 @@ int TSioBaseDispatcher::ReadIntoRing(DWORD count) {
   }
   DWORD n = std::min(static_cast<DWORD>(got), count);
   ScanBacklog += n;
-  if (LogActive) AddLogEntry(LogDispatch, SubReadCom, n, &InputRing[InHead], n);
+  if (LogActive) logged.emplace_back(&InputRing[InHead], &InputRing[InHead] + n);
   InHead += n;
   return static_cast<int>(n);
 }
 
 bool TSioBaseDispatcher::FillInputRing() {
-  TSioLock lock(InputLock);
+  // The log lives under StateLock, which is never taken inside InputLock, so
+  // what was read is logged once the ring is released.
+  std::vector<std::vector<BYTE>> logged;
+  bool result;
+  {
+    TSioLock lock(InputLock);
+    result = FillInputRingLocked(logged);
+  }
+  for (const std::vector<BYTE>& bytes : logged) {
+    DWORD n = static_cast<DWORD>(bytes.size());
+    AddLogEntry(LogDispatch, SubReadCom, n, bytes.data(), n);
+  }
+  return result;
+}
+
+bool TSioBaseDispatcher::FillInputRingLocked(std::vector<std::vector<BYTE>>& logged) {
   if (InputFull) return true;
   if (InputRing == nullptr) return false;
   DWORD queued;
@@ -475,13 +499,13 @@ bool TSioBaseDispatcher::FillInputRing() {
   DWORD second = run < want ? want - run : 0;
   DWORD count = 0;
   if (run != 0) {
-    count = static_cast<DWORD>(ReadIntoRing(run));
+    count = static_cast<DWORD>(ReadIntoRing(run, logged));
     if (count < run) second = 0;
   }
   if (InHead == InputRingSize) InHead = 0;
   if (count != 0) InputFull = InHead == InTail;
   if (second != 0) {
-    ReadIntoRing(second);
+    ReadIntoRing(second, logged);
     InputFull = InHead == InTail;
   }
   return true;

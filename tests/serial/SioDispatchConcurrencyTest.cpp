@@ -77,6 +77,48 @@ TEST(SioDispatchConcurrency, PollerTakesEveryByteOnceWhileTheWorkerFillsAndNotif
   EXPECT_GT(handler.Deliveries, 0);
 }
 
+// The worker scans for data triggers holding the general lock and then the
+// input lock; a traced read and a logged fill must never take them the other
+// way round (ThreadSanitizer reports the inversion, or the two deadlock).
+TEST(SioDispatchConcurrency, TracedPollerAndLoggedFillKeepTheLockOrderOfTheScan) {
+  TTestDispatcher d;
+  ASSERT_EQ(d.Open(), 0);
+  ASSERT_EQ(d.StartTraceBuffer(1000), 0);
+  d.StartLogBuffer(4096);
+  ASSERT_GT(d.AddDataTrigger("XYZ", 3, false), 0);
+
+  const std::string data = Pattern(20000);
+  std::mutex mutex;
+  std::condition_variable turn;
+  bool workerDone = false;
+  std::thread worker([&] {
+    for (size_t at = 0; at < data.size(); at += 700) d.Receive(data.substr(at, 700));
+    while (d.PendingCount() != 0) {
+      d.FillInputRing();
+      while (d.CheckDataMatch()) {
+      }
+      std::unique_lock<std::mutex> lock(mutex);
+      turn.notify_all();
+      turn.wait_for(lock, std::chrono::milliseconds(5));
+    }
+    std::lock_guard<std::mutex> lock(mutex);
+    workerDone = true;
+    turn.notify_all();
+  });
+
+  std::string got;
+  BYTE b;
+  for (;;) {
+    while (d.TakeInput(b) == 0) got += static_cast<char>(b);
+    std::unique_lock<std::mutex> lock(mutex);
+    turn.notify_all();
+    if (workerDone && !d.HasInput()) break;
+    turn.wait_for(lock, std::chrono::milliseconds(5));
+  }
+  worker.join();
+  EXPECT_EQ(got, data);
+}
+
 namespace {
 
 TSioBaseDispatcher* windowDispatcher = nullptr;
