@@ -46,6 +46,7 @@ enum class SubstituteWriteMode {
   Complete,  // every byte is taken at once
   Pending,   // the write stays pending until CompleteNextWrite or FailNextWrite
   Fail,      // the write fails with the error given to SetWriteMode
+  Vanish,    // the device goes away while it is handed the write (as Unplug)
 };
 
 class SubstitutePort;
@@ -84,6 +85,10 @@ class SubstituteDevice {
   bool CompleteNextWrite(DWORD count = MAXDWORD);
   // Completes the oldest pending write with an error, nothing taken.
   bool FailNextWrite(DWORD error);
+  // Hands the pending writes to the device again, oldest first, as a driver
+  // does when its line drains; each is taken, left pending or failed as the
+  // write mode now says.
+  void RetryPendingWrites();
   std::size_t PendingWrites() const;
   // Every byte the device has taken, in order.
   std::vector<std::uint8_t> Written() const;

@@ -292,22 +292,28 @@ std::size_t CommPort::AppendInputLocked(const std::uint8_t* bytes, std::size_t c
 
 void CommPort::ProgressWritesLocked() {
   while (!writes_.empty() && UsableLocked()) {
-    auto& front = writes_.front();
+    // The write is off the queue while the line has it: a send that finds the
+    // device gone ends every queued write, and must not end this one under us.
+    PendingWrite write = std::move(writes_.front());
+    writes_.pop_front();
     std::size_t sent = 0;
-    DWORD error = SendLocked(front.Data.data() + front.Sent, front.Data.size() - front.Sent, &sent);
-    front.Sent += sent;
-    if (error != ERROR_SUCCESS) {
-      CompleteFrontWriteLocked(error);
-      continue;
+    DWORD error = SendLocked(write.Data.data() + write.Sent, write.Data.size() - write.Sent, &sent);
+    write.Sent += sent;
+    if (error == ERROR_SUCCESS && write.Sent < write.Data.size()) {
+      writes_.push_front(std::move(write));
+      return;
     }
-    if (front.Sent < front.Data.size()) return;
-    CompleteFrontWriteLocked(ERROR_SUCCESS);
+    CompleteWriteLocked(write, error);
   }
 }
 
 void CommPort::CompleteFrontWriteLocked(DWORD error) {
   auto write = std::move(writes_.front());
   writes_.pop_front();
+  CompleteWriteLocked(write, error);
+}
+
+void CommPort::CompleteWriteLocked(const PendingWrite& write, DWORD error) {
   CompleteOverlapped(write.Overlapped, error, static_cast<DWORD>(write.Sent));
   if (error == ERROR_SUCCESS && writes_.empty()) PostEventsLocked(EV_TXEMPTY);
 }

@@ -84,6 +84,7 @@ class CommPort : public IoObject {
   // Sends queued writes in order until the line takes no more.
   void ProgressWritesLocked();
   void CompleteFrontWriteLocked(DWORD error);
+  void CompleteWriteLocked(const PendingWrite& write, DWORD error);
   void AbortWritesLocked(DWORD error);
   void MarkGoneLocked();
   // Back to the state of a freshly opened device (queue size kept).

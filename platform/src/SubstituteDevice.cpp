@@ -62,6 +62,7 @@ void SubstituteDevice::SetAcceptRingTrailingEdge(bool accept) { port_->SetAccept
 void SubstituteDevice::SetWriteMode(SubstituteWriteMode mode, DWORD failError) { port_->SetWriteMode(mode, failError); }
 bool SubstituteDevice::CompleteNextWrite(DWORD count) { return port_->CompleteNextWrite(count); }
 bool SubstituteDevice::FailNextWrite(DWORD error) { return port_->FailNextWrite(error); }
+void SubstituteDevice::RetryPendingWrites() { port_->RetryPendingWrites(); }
 std::size_t SubstituteDevice::PendingWrites() const { return port_->PendingWrites(); }
 std::vector<std::uint8_t> SubstituteDevice::Written() const { return port_->Written(); }
 bool SubstituteDevice::WaitForWritten(std::size_t count, std::chrono::milliseconds bound) {

@@ -82,6 +82,7 @@ DWORD SubstitutePort::SendLocked(const std::uint8_t* bytes, std::size_t count, s
       return ERROR_SUCCESS;
     case SubstituteWriteMode::Pending: return ERROR_SUCCESS;
     case SubstituteWriteMode::Fail: return failError_;
+    case SubstituteWriteMode::Vanish: MarkGoneLocked(); return ERROR_DEVICE_REMOVED;
   }
   return ERROR_SUCCESS;
 }
@@ -105,6 +106,12 @@ bool SubstitutePort::FailNextWrite(DWORD error) {
   CompleteFrontWriteLocked(error);
   changed_.notify_all();
   return true;
+}
+
+void SubstitutePort::RetryPendingWrites() {
+  std::lock_guard guard(lock_);
+  ProgressWritesLocked();
+  changed_.notify_all();
 }
 
 std::size_t SubstitutePort::PendingWrites() const {

@@ -29,6 +29,7 @@ class SubstitutePort : public CommPort {
   void SetWriteMode(SubstituteWriteMode mode, DWORD failError);
   bool CompleteNextWrite(DWORD count);
   bool FailNextWrite(DWORD error);
+  void RetryPendingWrites();
   std::size_t PendingWrites() const;
   std::vector<std::uint8_t> Written() const;
   bool WaitForWritten(std::size_t count, std::chrono::milliseconds bound);

@@ -507,6 +507,36 @@ TEST_F(SubstitutePortTest, UnplugEndsPendingWorkAndLaterCallsFailButCloseWorks) 
   EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
 }
 
+// The device going away while it is handed the oldest pending write ends
+// that write and every write queued behind it, each exactly once.
+TEST_F(SubstitutePortTest, DeviceGoingAwayWhileTakingAPendingWriteEndsEachWriteOnce) {
+  device->SetWriteMode(SubstituteWriteMode::Pending);
+  Overlapped first, second;
+  ASSERT_FALSE(WriteFile(port, "ab", 2, nullptr, &first.record));
+  ASSERT_FALSE(WriteFile(port, "cd", 2, nullptr, &second.record));
+  ASSERT_EQ(GetLastError(), ERROR_IO_PENDING);
+
+  device->SetWriteMode(SubstituteWriteMode::Vanish);
+  device->RetryPendingWrites();
+  EXPECT_EQ(ResultOf(port, first), ERROR_DEVICE_REMOVED);
+  EXPECT_EQ(ResultOf(port, second), ERROR_DEVICE_REMOVED);
+  EXPECT_EQ(device->PendingWrites(), 0u);
+  EXPECT_TRUE(device->Written().empty());
+  COMSTAT status{};
+  EXPECT_FALSE(ClearCommError(port, nullptr, &status));
+  EXPECT_EQ(GetLastError(), ERROR_DEVICE_REMOVED);
+
+  // Nothing is left to end at close: a record completed twice is set again.
+  for (Overlapped* write : {&first, &second}) {
+    write->record.Internal = STATUS_PENDING;
+    ASSERT_TRUE(ResetEvent(write->record.hEvent));
+  }
+  EXPECT_TRUE(CloseHandle(port));
+  port = INVALID_HANDLE_VALUE;
+  EXPECT_FALSE(first.Signalled());
+  EXPECT_FALSE(second.Signalled());
+}
+
 // ---- counting and fault injection ----
 
 TEST_F(SubstitutePortTest, FaultsHitTheNthCallOnceOrForGood) {
