@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <latch>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -45,6 +46,8 @@ TEST(PlatformSystemRoot, FreshRootIsFilledIn) {
 // A changed QORV_SYSTEM_ROOT is followed; without it the XDG data folder is used.
 TEST(PlatformSystemRoot, FollowsEnvironment) {
   qorv::test::TempDir other("qorv-other-root");
+  const char* data = std::getenv("XDG_DATA_HOME");
+  std::optional<std::string> savedData = data ? std::optional<std::string>(data) : std::nullopt;
   setenv("QORV_SYSTEM_ROOT", (other.Path() / "r").c_str(), 1);
   EXPECT_EQ(SystemRootPath(), other.Path() / "r");
   EXPECT_TRUE(fs::exists(other.Path() / "r/drives.ini"));
@@ -52,6 +55,10 @@ TEST(PlatformSystemRoot, FollowsEnvironment) {
   setenv("XDG_DATA_HOME", other.Path().c_str(), 1);
   EXPECT_EQ(SystemRootPath(), other.Path() / "qorv/root");
   EXPECT_TRUE(fs::exists(other.Path() / "qorv/root/drive_c/Windows"));
+  if (savedData)
+    setenv("XDG_DATA_HOME", savedData->c_str(), 1);
+  else
+    unsetenv("XDG_DATA_HOME");
 }
 
 // Threads making first use of a new root at once all see its drive map: none
