@@ -1,8 +1,15 @@
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <thread>
+#include <sys/syscall.h>
+#include <unistd.h>
 
+#include <atomic>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "TestSupport.h"
 #include "synch.h"
 #include "winerror.h"
 
@@ -69,24 +76,56 @@ TEST(PlatformEvents, BadWaitArgumentsFail) {
   EXPECT_FALSE(SetEvent(reinterpret_cast<HANDLE>(3)));
 }
 
-// Many threads waiting on one manual-reset event are all released by one set.
+// Whether a thread of this process sleeps in the kernel on a futex, as a
+// thread blocked in a wait does (read from /proc; false when unreadable).
+bool BlockedOnFutex(pid_t tid) {
+  std::string task = "/proc/self/task/" + std::to_string(tid);
+  std::ifstream stat(task + "/stat");
+  std::string line;
+  std::getline(stat, line);
+  auto state = line.rfind(')');
+  if (state == std::string::npos || state + 2 >= line.size() || line[state + 2] != 'S') return false;
+  std::ifstream wchan(task + "/wchan");
+  std::string where;
+  std::getline(wchan, where);
+  return where.rfind("futex", 0) == 0;
+}
+
+// Many threads blocked on one manual-reset event are all released by one set.
 TEST(PlatformEvents, ManualResetReleasesEveryWaiter) {
+  constexpr int kWaiters = 8;
   HANDLE gate = CreateEventA(nullptr, TRUE, FALSE, nullptr);
   std::atomic<int> released{0};
+  std::vector<std::atomic<pid_t>> ids(kWaiters);
   std::vector<std::thread> waiters;
-  for (int i = 0; i < 8; ++i)
-    waiters.emplace_back([&] {
-      if (WaitForSingleObject(gate, 10000) == WAIT_OBJECT_0) ++released;
+  for (int i = 0; i < kWaiters; ++i)
+    waiters.emplace_back([&, i] {
+      ids[i] = static_cast<pid_t>(syscall(SYS_gettid));
+      if (WaitForSingleObject(gate, 60000) == WAIT_OBJECT_0) ++released;
     });
+  // Every waiter must be asleep inside its wait before the set, or the set
+  // would only be seen by waits that start after it.
+  EXPECT_TRUE(qorv::test::WaitUntil([&] {
+    for (auto& id : ids)
+      if (id == 0 || !BlockedOnFutex(id)) return false;
+    return true;
+  }));
+  EXPECT_EQ(released, 0);
   SetEvent(gate);
+  // Well before their own time-outs, which would find the event set anyway.
+  EXPECT_TRUE(qorv::test::WaitUntil([&] { return released == kWaiters; })) << released << " released";
   for (auto& t : waiters) t.join();
-  EXPECT_EQ(released, 8);
   CloseHandle(gate);
 }
 
 DWORD WINAPI ReturnParameter(LPVOID p) { return static_cast<DWORD>(reinterpret_cast<ULONG_PTR>(p)); }
 DWORD WINAPI ExitEarly(LPVOID) { ExitThread(77); }
-DWORD WINAPI WaitForEvent(LPVOID p) { return WaitForSingleObject(static_cast<HANDLE>(p), INFINITE); }
+// Sets the first of two events, then waits for the second.
+DWORD WINAPI SignalThenWait(LPVOID p) {
+  auto* events = static_cast<HANDLE*>(p);
+  SetEvent(events[0]);
+  return WaitForSingleObject(events[1], INFINITE);
+}
 
 TEST(PlatformThreads, HandleSignalledWithExitCode) {
   DWORD id = 0;
@@ -107,22 +146,32 @@ TEST(PlatformThreads, HandleSignalledWithExitCode) {
   CloseHandle(thread);
 }
 
+// The body of a suspended thread does not start until it is resumed.
 TEST(PlatformThreads, SuspendedUntilResumedAndStillActiveWhileRunning) {
+  HANDLE started = CreateEventA(nullptr, TRUE, FALSE, nullptr);
   HANDLE gate = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-  HANDLE thread = CreateThread(nullptr, 0, WaitForEvent, gate, CREATE_SUSPENDED, nullptr);
+  HANDLE events[2] = {started, gate};
+  HANDLE thread = CreateThread(nullptr, 0, SignalThenWait, events, CREATE_SUSPENDED, nullptr);
+  ASSERT_NE(thread, nullptr);
   DWORD code = 0;
-  GetExitCodeThread(thread, &code);
+  EXPECT_TRUE(GetExitCodeThread(thread, &code));
   EXPECT_EQ(code, STILL_ACTIVE);
-  EXPECT_EQ(WaitForSingleObject(thread, 20), WAIT_TIMEOUT);
+  // A thread that was not held would have started well within this time.
+  EXPECT_EQ(WaitForSingleObject(started, 500), WAIT_TIMEOUT) << "the body ran before the thread was resumed";
   EXPECT_TRUE(SetThreadPriority(thread, THREAD_PRIORITY_HIGHEST));
   EXPECT_EQ(GetThreadPriority(thread), THREAD_PRIORITY_HIGHEST);
   EXPECT_EQ(ResumeThread(thread), 1u);
+  EXPECT_EQ(WaitForSingleObject(started, 10000), WAIT_OBJECT_0);
+  EXPECT_EQ(ResumeThread(thread), 0u) << "a running thread has no suspension left";
+  EXPECT_TRUE(GetExitCodeThread(thread, &code));
+  EXPECT_EQ(code, STILL_ACTIVE);
   SetEvent(gate);
   EXPECT_EQ(WaitForSingleObject(thread, 10000), WAIT_OBJECT_0);
   GetExitCodeThread(thread, &code);
   EXPECT_EQ(code, WAIT_OBJECT_0);
   CloseHandle(thread);
   CloseHandle(gate);
+  CloseHandle(started);
 }
 
 // The owner may enter again; another thread waits until it has left as often.
