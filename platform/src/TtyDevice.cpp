@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 
 #include "CommState.h"
 #include "winerror.h"
@@ -54,14 +55,30 @@ DWORD DeltaEvents(const tty::Counters& before, const tty::Counters& after, DWORD
   return events;
 }
 
+// Takes the lock file of a character device, under its resolved name so
+// that every name of one device meets at one lock. Other paths are left to
+// the open, which refuses them.
+DWORD LockDevice(const std::string& path, TtyLockFile* lockFile) {
+  char* resolved = ::realpath(path.c_str(), nullptr);
+  if (resolved == nullptr) return OpenError(errno);
+  std::string device = resolved;
+  std::free(resolved);
+  struct stat status {};
+  if (::stat(device.c_str(), &status) != 0 || !S_ISCHR(status.st_mode)) return ERROR_SUCCESS;
+  return TtyLockFile::Take(device, lockFile);
+}
+
 }  // namespace
 
 std::shared_ptr<TtyDevice> TtyDevice::Open(const std::string& path) {
+  // POSIX opens ports shared and Windows exclusively. The lock file keeps off
+  // programs that take it too, before the port is touched; flock keeps out
+  // every other open file (also in this process, even as root); TIOCEXCL
+  // keeps out later opens by programs that take neither, except root's.
+  TtyLockFile lockFile;
+  if (DWORD error = LockDevice(path, &lockFile)) return Fail(error);
   FileDescriptor device(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
   if (!device.Valid()) return Fail(OpenError(errno));
-  // POSIX opens ports shared and Windows exclusively. flock keeps out every
-  // other open file (also in this process, even as root); TIOCEXCL keeps out
-  // programs that do not take the lock, except root's.
   if (::flock(device.Get(), LOCK_EX | LOCK_NB) != 0)
     return Fail(errno == EWOULDBLOCK ? ERROR_ACCESS_DENIED : ErrorFromErrno(errno));
   if (tty::MakeRaw(device.Get()) != 0) return Fail(ERROR_FILE_NOT_FOUND);
@@ -72,7 +89,7 @@ std::shared_ptr<TtyDevice> TtyDevice::Open(const std::string& path) {
 
   std::shared_ptr<TtyDevice> port;
   try {
-    port.reset(new TtyDevice(std::move(device), std::move(wake)));
+    port.reset(new TtyDevice(std::move(device), std::move(wake), std::move(lockFile)));
     port->thread_ = std::thread([raw = port.get()] { raw->Run(); });
   } catch (const std::exception&) {
     return Fail(ERROR_NOT_ENOUGH_MEMORY);
@@ -80,7 +97,8 @@ std::shared_ptr<TtyDevice> TtyDevice::Open(const std::string& path) {
   return port;
 }
 
-TtyDevice::TtyDevice(FileDescriptor device, FileDescriptor wake) : device_(std::move(device)), wake_(std::move(wake)) {
+TtyDevice::TtyDevice(FileDescriptor device, FileDescriptor wake, TtyLockFile lockFile)
+    : device_(std::move(device)), wake_(std::move(wake)), lockFile_(std::move(lockFile)) {
   int fd = device_.Get();
   hasModemLines_ = tty::ReadModemLines(fd, &modemLines_) == 0;
   hasCounters_ = tty::ReadCounters(fd, &counters_) == 0;
@@ -108,8 +126,9 @@ void TtyDevice::Shutdown() {
   }
   if (thread_.joinable() && thread_.get_id() != std::this_thread::get_id()) thread_.join();
   if (device_.Valid()) (void)tty::SetExclusive(device_.Get(), false);
-  // Closing the descriptor releases the flock.
+  // Closing the descriptor releases the flock; the lock file goes after it.
   device_.Reset();
+  lockFile_.Release();
 }
 
 void TtyDevice::WakeLocked() {

@@ -20,15 +20,17 @@
 #include "CommPort.h"
 #include "FileDescriptor.h"
 #include "TtyKernel.h"
+#include "TtyLockFile.h"
 
 namespace qorv::platform {
 
 class TtyDevice : public CommPort {
  public:
   // Opens the device at `path` exclusively, in raw mode with stale input
-  // dropped. Null with the last error set on failure (ERROR_FILE_NOT_FOUND for
-  // a missing device or one that is not a tty, ERROR_ACCESS_DENIED when another
-  // handle or process holds it); nothing is then left open or locked.
+  // dropped, holding its lock file (TtyLockFile.h) until closed. Null with the
+  // last error set on failure (ERROR_FILE_NOT_FOUND for a missing device or
+  // one that is not a tty, ERROR_ACCESS_DENIED when another handle or process
+  // holds it); nothing is then left open or locked.
   static std::shared_ptr<TtyDevice> Open(const std::string& path);
   ~TtyDevice() override;
 
@@ -46,7 +48,7 @@ class TtyDevice : public CommPort {
   void Shutdown() override;
 
  private:
-  TtyDevice(FileDescriptor device, FileDescriptor wake);
+  TtyDevice(FileDescriptor device, FileDescriptor wake, TtyLockFile lockFile);
   void Run();
   // With lock_ held.
   short DeviceEventsLocked() const;
@@ -57,6 +59,7 @@ class TtyDevice : public CommPort {
 
   FileDescriptor device_;
   FileDescriptor wake_;
+  TtyLockFile lockFile_;
   std::thread thread_;
   bool stopping_ = false;
   // What the device answered when asked once at open.
