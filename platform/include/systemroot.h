@@ -6,7 +6,9 @@
 // ~/.local/share/qorv/root, and is filled in on first use: drives.ini maps C:
 // to drive_c/ (fixed) with C:\Windows, C:\Windows\System32, C:\Windows\Temp,
 // C:\Windows\Fonts and C:\Users\Public\Desktop; D: and E: are absent;
-// devices.ini is empty; registry/ exists.
+// devices.ini is empty; registry/ exists. C:\Windows\System32\regsvr32.exe
+// is a link to the regsvr32 tool built beside the platform library. The
+// registry lives in registry.db (see winreg.h), made on first use.
 //
 // The ini files hold one `key=value` per line; keys match case-insensitively,
 // lines starting with ';' or '#' are comments and are kept. Writers take an
@@ -98,5 +100,12 @@ std::filesystem::path RegistryFolder();  // <root>/registry (Linux path)
 // ---- ANSI code page (system.ini: AnsiCodePage=1256) ----
 UINT ConfiguredAnsiCodePage();
 bool SetConfiguredAnsiCodePage(UINT codePage);
+
+// ---- serial lock files (system.ini: SerialLockFolder=/var/lock) ----
+
+// The folder where serial ports are locked against other programs: the
+// configured one (a relative folder lies in the root), /var/lock when none is
+// configured, empty (no lock files) when configured empty.
+std::filesystem::path SerialLockFolder();
 
 }  // namespace qorv::platform

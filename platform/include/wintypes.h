@@ -86,6 +86,20 @@ using HGLOBAL = HANDLE;
 #define FALSE 0
 #endif
 
+// Access rights every kind of object shares; each service adds its own in the
+// low 16 bits (KEY_*, file rights).
+using ACCESS_MASK = DWORD;
+constexpr ACCESS_MASK DELETE = 0x00010000;
+constexpr ACCESS_MASK READ_CONTROL = 0x00020000;
+constexpr ACCESS_MASK WRITE_DAC = 0x00040000;
+constexpr ACCESS_MASK WRITE_OWNER = 0x00080000;
+constexpr ACCESS_MASK SYNCHRONIZE = 0x00100000;
+constexpr ACCESS_MASK STANDARD_RIGHTS_REQUIRED = 0x000F0000;
+constexpr ACCESS_MASK STANDARD_RIGHTS_READ = READ_CONTROL;
+constexpr ACCESS_MASK STANDARD_RIGHTS_WRITE = READ_CONTROL;
+constexpr ACCESS_MASK STANDARD_RIGHTS_EXECUTE = READ_CONTROL;
+constexpr ACCESS_MASK STANDARD_RIGHTS_ALL = 0x001F0000;
+
 inline const HANDLE INVALID_HANDLE_VALUE = reinterpret_cast<HANDLE>(static_cast<LONG_PTR>(-1));
 
 constexpr DWORD INFINITE = 0xFFFFFFFFu;
@@ -145,3 +159,41 @@ struct SIZE {
 };
 using LPPOINT = POINT*;
 using LPRECT = RECT*;
+
+union ULARGE_INTEGER {
+  struct {
+    DWORD LowPart;
+    DWORD HighPart;
+  } u;
+  ULONGLONG QuadPart;
+};
+using PULARGE_INTEGER = ULARGE_INTEGER*;
+
+// A time in 100-nanosecond intervals since 1601-01-01 UTC.
+struct FILETIME {
+  DWORD dwLowDateTime;
+  DWORD dwHighDateTime;
+};
+using PFILETIME = FILETIME*;
+using LPFILETIME = FILETIME*;
+
+// The fixed-width geometry types OLE passes (LONG fields whatever the host).
+struct POINTL {
+  LONG x;
+  LONG y;
+};
+struct RECTL {
+  LONG left;
+  LONG top;
+  LONG right;
+  LONG bottom;
+};
+using SIZEL = SIZE;
+using LPSIZEL = SIZEL*;
+using LPRECTL = RECTL*;
+using LPCRECTL = const RECTL*;
+using LPCRECT = const RECT*;
+
+QORV_DECLARE_HANDLE(HACCEL);
+QORV_DECLARE_HANDLE(HPALETTE);
+QORV_DECLARE_HANDLE(HENHMETAFILE);

@@ -20,6 +20,7 @@ constexpr std::pair<DWORD, const char*> kMessages[] = {
     {5, "Access is denied."},
     {6, "The handle is not valid."},
     {8, "There is not enough memory to carry out this command."},
+    {11, "An attempt was made to load a program with an incorrect format."},
     {13, "The data is not valid."},
     {14, "There is not enough memory to complete this operation."},
     {15, "The drive cannot be found."},
@@ -48,6 +49,7 @@ constexpr std::pair<DWORD, const char*> kMessages[] = {
     {127, "The specified procedure cannot be found."},
     {131, "An attempt was made to move the file pointer before the beginning of the file."},
     {145, "The folder is not empty."},
+    {161, "The path given is not valid."},
     {170, "The requested resource is in use."},
     {183, "A file cannot be created when that file already exists."},
     {193, "The file is not a valid application or library for this system."},
@@ -62,6 +64,7 @@ constexpr std::pair<DWORD, const char*> kMessages[] = {
     {997, "Overlapped I/O operation is in progress."},
     {998, "Access to this memory location is not valid."},
     {1004, "The flags are not valid."},
+    {1009, "The configuration registry database is damaged."},
     {1010, "The configuration registry key is not valid."},
     {1011, "The configuration registry key cannot be opened."},
     {1012, "The configuration registry key cannot be read."},
@@ -69,6 +72,8 @@ constexpr std::pair<DWORD, const char*> kMessages[] = {
     {1018, "The registry key has been marked for deletion and cannot be changed."},
     {1113, "No mapping for the Unicode character exists in the target multi-byte code page."},
     {1121, "A counter time-out has caused the serial I/O operation to end."},
+    {1155, "No application is associated with the specified file for this operation."},
+    {1223, "The operation was cancelled by the user."},
     {1400, "The window handle is not valid."},
     {1410, "The window class already exists."},
     {1411, "The window class does not exist."},
@@ -79,6 +84,7 @@ constexpr std::pair<DWORD, const char*> kMessages[] = {
     {1812, "The image file holds no resource section."},
     {1813, "The resource type cannot be found in the image file."},
     {1814, "The resource name cannot be found in the image file."},
+    {1921, "The name of the file cannot be resolved by the system."},
 };
 
 const char* MessageText(DWORD id) {

@@ -10,6 +10,8 @@
 #include "FileDescriptor.h"
 #include "IniFile.h"
 #include "NoThrow.h"
+#include "StandardTypeLibrary.h"
+#include "SystemTools.h"
 #include "winerror.h"
 
 namespace qorv::platform {
@@ -20,6 +22,7 @@ constexpr const char* kDrivesFile = "drives.ini";
 constexpr const char* kDevicesFile = "devices.ini";
 constexpr const char* kSystemFile = "system.ini";
 constexpr UINT kDefaultAnsiCodePage = 1256;
+constexpr const char* kDefaultLockFolder = "/var/lock";
 
 std::filesystem::path RootFromEnvironment() {
   if (const char* root = std::getenv("QORV_SYSTEM_ROOT"); root && *root) return root;
@@ -78,6 +81,7 @@ void FillInRoot(const std::filesystem::path& root) {
     for (const char* folder : {"Windows/System32", "Windows/Temp", "Windows/Fonts", "Users/Public/Desktop"}) {
       std::filesystem::create_directories(c.Folder / folder, ignored);
     }
+    ProvideSystemTools(c.Folder / "Windows/System32");
     return;
   }
 }
@@ -116,11 +120,14 @@ bool IsDriveLetter(char letter) { return (letter >= 'A' && letter <= 'Z') || (le
 std::filesystem::path SystemRootPath() {
   auto root = RootFromEnvironment();
   auto& state = State();
-  std::lock_guard guard(state.FillLock);
-  if (!state.FilledIn.count(root)) {
+  {
+    std::lock_guard guard(state.FillLock);
+    if (state.FilledIn.count(root)) return root;
     FillInRoot(root);
     state.FilledIn.insert(root);
   }
+  // Outside the lock: registering uses the registry, which asks for the root.
+  ProvideStandardTypeLibrary();
   return root;
 }
 
@@ -228,6 +235,15 @@ bool SetConfiguredAnsiCodePage(UINT codePage) {
     state.CodePageRoot = root;
     state.CodePage = codePage;
     return true;
+  });
+}
+
+std::filesystem::path SerialLockFolder() {
+  return Guarded(std::filesystem::path{}, [&]() -> std::filesystem::path {
+    auto value = ReadIniValue(kSystemFile, "SerialLockFolder");
+    if (!value) return kDefaultLockFolder;
+    std::filesystem::path folder = *value;
+    return folder.empty() || folder.is_absolute() ? folder : SystemRootPath() / folder;
   });
 }
 
