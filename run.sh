@@ -14,10 +14,12 @@ PACKAGES=(
   cmake ninja-build g++ pkg-config git
   libgtest-dev libgmock-dev
   libpng-dev libjpeg-dev zlib1g-dev
-  libcairo2-dev libpango1.0-dev libx11-dev
-  xvfb xauth fonts-noto-core fonts-farsiweb fontconfig
+  libcairo2-dev libpango1.0-dev libx11-dev libxfixes-dev
+  xvfb xauth fontconfig fonts-noto-core fonts-farsiweb
+  fonts-liberation2 fonts-dejavu-core fonts-dejavu-extra fonts-noto-ui-core
   clang libclang-rt-14-dev
   libsqlite3-dev libffi-dev mingw-w64-tools libgsf-1-dev libgsf-bin
+  liblnk-utils unixodbc-dev tdsodbc freetds-bin
 )
 
 install_packages() {
@@ -88,6 +90,8 @@ FUZZERS=(
   "ReceivePathFuzz 300000"
   "FormReaderFuzz 200000 recorder/*.dfm recorder/serial/*.dfm tests/framework/data/*.dfm tests/framework/data/bad-forms/*"
   "PictureFuzz 30000 tests/framework/data/*.png tests/framework/data/*.bmp tests/framework/data/*.jpg tests/framework/data/bad/*"
+  "TypeLibFuzz 30000 build-fuzz/typelib/*.tlb build-fuzz/tests/*.tlb"
+  "TdsPacketFuzz 250000 tests/tools/data/tds/*"
 )
 fuzz() {
   if ! command -v clang++ >/dev/null; then
@@ -101,15 +105,19 @@ fuzz() {
     read -r name runs seeds <<<"$entry"
     cmake --build build-fuzz --target "$name" -j "$(nproc)" >/dev/null || { failed=1; continue; }
     corpus=$(mktemp -d -t "qorv-$name-XXXXXX")
+    mkdir -p build-fuzz/artifacts
+    local seed
     # shellcheck disable=SC2086 # the seed patterns are meant to expand
-    [ -n "$seeds" ] && cp $seeds "$corpus"/
+    for seed in $seeds; do
+      if [ -f "$seed" ]; then cp "$seed" "$corpus"/; fi
+    done
     echo "=== fuzz: $name, $runs runs"
     if QORV_SYSTEM_ROOT="$corpus/root" build-fuzz/bin/"$name" -runs="$runs" -seed=20261208 -max_len=8192 \
-      -rss_limit_mb=1024 -print_final_stats=1 "$corpus" >"$corpus/log" 2>&1; then
+      -rss_limit_mb=1024 -artifact_prefix=build-fuzz/artifacts/ "$corpus" >"$corpus/log" 2>&1; then
       grep -E '^Done' "$corpus/log" || true
     else
       tail -n 60 "$corpus/log"
-      echo "fuzz: $name failed"
+      echo "fuzz: $name failed; the input is kept in build-fuzz/artifacts/"
       failed=1
     fi
     rm -rf "$corpus"
