@@ -89,7 +89,7 @@ stress() {
 FUZZERS=(
   "ReceivePathFuzz 300000"
   "FormReaderFuzz 200000 recorder/*.dfm recorder/serial/*.dfm tests/framework/data/*.dfm tests/framework/data/bad-forms/*"
-  "PictureFuzz 30000 tests/framework/data/*.png tests/framework/data/*.bmp tests/framework/data/*.jpg tests/framework/data/bad/*"
+  "PictureFuzz 300000 tests/framework/data/*.png tests/framework/data/*.bmp tests/framework/data/*.jpg tests/framework/data/bad/*"
   "TypeLibFuzz 30000 build-fuzz/typelib/*.tlb build-fuzz/tests/*.tlb"
   "TdsPacketFuzz 250000 tests/tools/data/tds/*"
 )
