@@ -19,6 +19,7 @@
 
 #include "NoThrow.h"
 #include "PathMap.h"
+#include "Utf8.h"
 #include "codepage.h"
 #include "systemroot.h"
 #include "winerror.h"
@@ -92,6 +93,8 @@ void AppendUtf16(std::u16string& out, char32_t cp) {
   out += static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
 }
 
+}  // namespace
+
 // Decodes one UTF-8 sequence at `i`. A malformed one (overlong, surrogate,
 // above U+10FFFF, cut short) answers nothing after skipping its maximal valid
 // prefix, so each broken sequence becomes one U+FFFD, as Windows does.
@@ -142,6 +145,8 @@ void AppendUtf8(std::string& out, char32_t cp) {
     out += static_cast<char>(0x80 | (cp & 0x3F));
   }
 }
+
+namespace {
 
 // Next code point of UTF-16 text; an unpaired surrogate comes back as itself
 // with `valid` false.

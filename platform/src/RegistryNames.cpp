@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "PathMap.h"
+#include "Utf8.h"
 #include "winerror.h"
 
 namespace qorv::platform::registry {
@@ -12,34 +13,10 @@ namespace {
 constexpr std::size_t kMaxKeyNameChars = 255;
 constexpr std::size_t kMaxValueNameChars = 16383;
 
-// Decodes one code point of well-formed UTF-8 (the code page converter's
-// output) at text[i] and advances i.
+// Decodes one code point of the code page converter's UTF-8 output at
+// text[i] and advances i.
 char32_t DecodeAt(const std::string& text, std::size_t& i) {
-  auto byte = [&](std::size_t k) { return static_cast<unsigned char>(k < text.size() ? text[k] : 0); };
-  unsigned char lead = byte(i);
-  int extra = lead < 0x80 ? 0 : lead < 0xE0 ? 1 : lead < 0xF0 ? 2 : 3;
-  char32_t c = extra == 0 ? lead : lead & (0x3F >> extra);
-  for (int k = 1; k <= extra; ++k) c = (c << 6) | (byte(i + k) & 0x3F);
-  i += 1 + extra;
-  return c;
-}
-
-void Encode(char32_t c, std::string& out) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (c >> 18));
-    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
+  return DecodeUtf8(reinterpret_cast<const unsigned char*>(text.data()), text.size(), i).value_or(0xFFFD);
 }
 
 // In Latin Extended-A the two cases of a letter are neighbours; which of the
@@ -86,7 +63,7 @@ RegName NameFromAnsi(const std::string& ansi) {
 std::string FoldName(const std::string& utf8) {
   std::string folded;
   folded.reserve(utf8.size());
-  for (std::size_t i = 0; i < utf8.size();) Encode(Upper(DecodeAt(utf8, i)), folded);
+  for (std::size_t i = 0; i < utf8.size();) AppendUtf8(folded, Upper(DecodeAt(utf8, i)));
   return folded;
 }
 
