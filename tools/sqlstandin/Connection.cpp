@@ -84,13 +84,36 @@ bool Connection::handle(const TdsMessage& message) {
     // nothing left to cancel; the client waits for the acknowledgement.
     out.done(0x20, 0);
   } else if (message.type == kTdsRpc) {
-    log_.write("RPC", "refused");
-    out.error({2812, 62, 16, "Could not find stored procedure ''."});
-    out.done(kDoneError, 0);
+    auto request = parseRpc(message.payload);
+    if (!request) {
+      log_.write("DROP", "malformed procedure call");
+      return false;
+    }
+    call(*request, out);
   } else {
     return false;
   }
   return send(out);
+}
+
+namespace {
+
+std::string logValue(const Value& value) {
+  if (std::holds_alternative<std::monostate>(value)) {
+    return "NULL";
+  }
+  return sqliteLiteral(value);
+}
+
+}  // namespace
+
+void Connection::call(const RpcRequest& request, TokenWriter& out) {
+  std::string line = request.procedure.empty() ? "#" + std::to_string(request.procedureId) : request.procedure;
+  for (const auto& p : request.parameters) {
+    line += '\t' + p.name + (p.name.empty() ? "" : "=") + logValue(p.value);
+  }
+  log_.write("RPC", line);
+  procedures_->call(request, out);
 }
 
 bool Connection::login(const TdsMessage& message) {
@@ -119,6 +142,7 @@ bool Connection::login(const TdsMessage& message) {
   out.envPacketSize(packetSize_);
   out.done(kDoneFinal, 0);
   executor_.emplace(catalog_, database);
+  procedures_.emplace(*executor_);
   phase_ = Phase::Ready;
   return send(out);
 }

@@ -6,8 +6,10 @@
 
 #include "Catalog.h"
 #include "Executor.h"
+#include "ProcedureCalls.h"
 #include "StatementLog.h"
 #include "TdsPacket.h"
+#include "TdsRpc.h"
 
 namespace sqlstandin {
 
@@ -23,6 +25,7 @@ class Connection {
   enum class Phase { PreLogin, Login, Ready };
   bool handle(const TdsMessage& message);
   bool login(const TdsMessage& message);
+  void call(const RpcRequest& request, TokenWriter& out);
   bool send(const TokenWriter& tokens);
   bool sendRaw(const std::vector<uint8_t>& payload);
 
@@ -32,6 +35,7 @@ class Connection {
   Phase phase_ = Phase::PreLogin;
   uint32_t packetSize_ = 4096;
   std::optional<Executor> executor_;
+  std::optional<ProcedureCalls> procedures_;
 };
 
 }  // namespace sqlstandin

@@ -93,20 +93,28 @@ std::optional<Message> Executor::check(const Statement& s) const {
   return syntaxError(first);
 }
 
-void Executor::runBatch(const std::string& text, TokenWriter& out) {
+void Executor::done(TokenWriter& out, uint16_t status, uint64_t rows) const {
+  // Inside a procedure DONEPROC closes the reply, so every statement's
+  // DONEINPROC says more follows.
+  out.done(inProc_ ? static_cast<uint16_t>(status | kDoneMore) : status, rows, inProc_);
+}
+
+bool Executor::runBatch(const std::string& text, TokenWriter& out, const Bindings& bindings, bool inProc) {
+  bindings_ = bindings;
+  inProc_ = inProc;
   std::optional<LexError> lexError;
   auto tokens = lexSql(text, lexError);
   if (lexError) {
     out.error({lexError->number, 1, 15, lexError->text});
-    out.done(kDoneError, 0);
-    return;
+    done(out, kDoneError, 0);
+    return false;
   }
   auto statements = splitStatements(tokens);
   for (const auto& s : statements) {
     if (auto error = check(s)) {
       out.error(*error);
-      out.done(kDoneError, 0);
-      return;
+      done(out, kDoneError, 0);
+      return false;
     }
   }
   for (size_t i = 0; i < statements.size(); ++i) {
@@ -120,15 +128,16 @@ void Executor::runBatch(const std::string& text, TokenWriter& out) {
     }
     if (error) {
       out.error(*error);
-      out.done(kDoneError, 0);
-      return;
+      done(out, kDoneError, 0);
+      return false;
     }
     bool last = i + 1 == statements.size();
-    out.done(static_cast<uint16_t>((last ? kDoneFinal : kDoneMore) | (counted ? kDoneCount : 0)), rows);
+    done(out, static_cast<uint16_t>((last ? kDoneFinal : kDoneMore) | (counted ? kDoneCount : 0)), rows);
   }
   if (statements.empty()) {
-    out.done(kDoneFinal, 0);
+    done(out, kDoneFinal, 0);
   }
+  return true;
 }
 
 std::optional<Message> Executor::execute(const Statement& s, TokenWriter& out, uint64_t& rows, bool& counted) {
@@ -159,7 +168,7 @@ std::optional<Message> Executor::runSqlite(const Statement& s, size_t from, Toke
     // ALTER TABLE t ADD c type: SQLite wants the COLUMN keyword.
     statement.insert(statement.begin() + 4, SqlToken{TokenKind::Word, "COLUMN"});
   }
-  Translation translation = translateToSqlite(statement, from, database_);
+  Translation translation = translateToSqlite(statement, from, database_, bindings_);
   if (translation.error) {
     return Message{translation.error->number, 1, 15, translation.error->text};
   }

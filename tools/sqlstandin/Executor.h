@@ -5,6 +5,7 @@
 
 #include "Catalog.h"
 #include "SqlSplit.h"
+#include "SqlTranslate.h"
 #include "TdsTokens.h"
 
 namespace sqlstandin {
@@ -17,7 +18,10 @@ class Executor {
  public:
   Executor(Catalog& catalog, std::string database) : catalog_(catalog), database_(std::move(database)) {}
 
-  void runBatch(const std::string& text, TokenWriter& out);
+  // Runs a batch; false when it ended with an error. Inside a procedure
+  // call (sp_executesql) each statement ends with DONEINPROC and the values
+  // of `bindings` stand in for its parameters.
+  bool runBatch(const std::string& text, TokenWriter& out, const Bindings& bindings = {}, bool inProc = false);
   const std::string& database() const { return database_; }
 
  private:
@@ -31,8 +35,13 @@ class Executor {
   std::optional<Message> restore(const Statement& statement, TokenWriter& out);
   std::optional<Message> use(const Statement& statement, TokenWriter& out);
 
+  void done(TokenWriter& out, uint16_t status, uint64_t rows) const;
+
   Catalog& catalog_;
   std::string database_;
+  // The parameters of the batch being run.
+  Bindings bindings_;
+  bool inProc_ = false;
 };
 
 }  // namespace sqlstandin

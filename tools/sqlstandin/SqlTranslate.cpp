@@ -1,5 +1,7 @@
 #include "SqlTranslate.h"
 
+#include <cstdio>
+
 namespace sqlstandin {
 
 namespace {
@@ -60,7 +62,23 @@ std::string sqliteIdentifier(const std::string& name) {
   return out + "\"";
 }
 
-Translation translateToSqlite(const std::vector<SqlToken>& tokens, size_t from, const std::string& currentDb) {
+std::string sqliteLiteral(const Value& value) {
+  if (const auto* n = std::get_if<int64_t>(&value)) {
+    return std::to_string(*n);
+  }
+  if (const auto* d = std::get_if<double>(&value)) {
+    char text[40];
+    std::snprintf(text, sizeof text, "%.17g", *d);
+    return text;
+  }
+  if (const auto* s = std::get_if<std::string>(&value)) {
+    return literal(*s);
+  }
+  return "NULL";
+}
+
+Translation translateToSqlite(const std::vector<SqlToken>& tokens, size_t from, const std::string& currentDb,
+                              const Bindings& bindings) {
   Translation result;
   std::string& sql = result.sql;
   for (size_t i = from; i < tokens.size(); ++i) {
@@ -115,6 +133,10 @@ Translation translateToSqlite(const std::vector<SqlToken>& tokens, size_t from, 
       case TokenKind::Quoted: sql += sqliteIdentifier(t.text); break;
       case TokenKind::String: sql += literal(t.text); break;
       case TokenKind::Variable: {
+        if (auto bound = bindings.find(lowerAscii(t.text)); bound != bindings.end()) {
+          sql += sqliteLiteral(bound->second);
+          break;
+        }
         auto value = globalValue(t.text);
         if (!value) {
           result.error = LexError{137, "Must declare the scalar variable \"" + t.text + "\"."};

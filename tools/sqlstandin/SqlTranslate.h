@@ -1,10 +1,12 @@
 #pragma once
 
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "SqlLexer.h"
+#include "TdsTokens.h"
 
 namespace sqlstandin {
 
@@ -16,10 +18,18 @@ struct Translation {
   std::optional<LexError> error;
 };
 
+// Parameter values of a procedure call by lower-case name ("@p1").
+using Bindings = std::map<std::string, Value>;
+
 // Rewrites one Transact-SQL statement for SQLite: [names] and "names"
 // become SQLite identifiers, N'..' plain literals, db.dbo.t and db..t the
-// attached schema, dbo.t the table itself.
-Translation translateToSqlite(const std::vector<SqlToken>& tokens, size_t from, const std::string& currentDb);
+// attached schema, dbo.t the table itself, a bound @name its value as a
+// literal.
+Translation translateToSqlite(const std::vector<SqlToken>& tokens, size_t from, const std::string& currentDb,
+                              const Bindings& bindings = {});
+
+// A value as an SQLite literal: NULL, a number, or a quoted string.
+std::string sqliteLiteral(const Value& value);
 
 std::string sqliteIdentifier(const std::string& name);
 

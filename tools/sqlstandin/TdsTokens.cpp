@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "CodePage1256.h"
 #include "Utf16.h"
 
 namespace sqlstandin {
@@ -17,10 +18,15 @@ enum Token : uint8_t {
   kEnvChange = 0xE3,
   kDone = 0xFD,
   kDoneInProc = 0xFF,
+  kDoneProc = 0xFE,
+  kReturnStatus = 0x79,
+  kReturnValue = 0xAC,
 };
 
-// SQL_Latin1_General_CP1_CI_AS: case-insensitive, as a default installation.
-constexpr uint8_t kCollation[5] = {0x09, 0x04, 0xD0, 0x00, 0x34};
+// Arabic_CI_AS: case-insensitive, as a default installation, with the
+// eight-bit text of varchar and text columns in code page 1256, as the
+// installer's Persian server keeps it.
+constexpr uint8_t kCollation[5] = {0x01, 0x04, 0xD0, 0x00, 0x00};
 
 std::string int64Text(int64_t v) { return std::to_string(v); }
 
@@ -235,6 +241,7 @@ void TokenWriter::value(const Column& c, const Value& v) {
       }
       std::string text = valueText(v);
       if (c.type == SqlType::VarChar) {
+        text = utf8ToCp1256(text);
         size_t n = std::min<size_t>(text.size(), c.maxChars);
         le16(static_cast<uint16_t>(n));
         bytes_.insert(bytes_.end(), text.begin(), text.begin() + static_cast<long>(n));
@@ -261,6 +268,7 @@ void TokenWriter::value(const Column& c, const Value& v) {
       bytes_.insert(bytes_.end(), 8, 0);   // timestamp
       std::string text = valueText(v);
       if (c.type == SqlType::Text) {
+        text = utf8ToCp1256(text);
         le32(static_cast<uint32_t>(text.size()));
         bytes_.insert(bytes_.end(), text.begin(), text.end());
       } else {
@@ -280,6 +288,31 @@ void TokenWriter::row(const std::vector<Column>& columns, const std::vector<Valu
   for (size_t i = 0; i < columns.size(); ++i) {
     value(columns[i], i < values.size() ? values[i] : Value{});
   }
+}
+
+void TokenWriter::returnStatus(int32_t status) {
+  u8(kReturnStatus);
+  le32(static_cast<uint32_t>(status));
+}
+
+void TokenWriter::returnValue(uint16_t ordinal, const std::string& name, int32_t value) {
+  u8(kReturnValue);
+  le16(ordinal);
+  bVarChar(name);
+  u8(0x01);  // an output parameter
+  le32(0);   // user type
+  le16(0);   // flags
+  u8(0x26);  // INTN of 4 bytes, then the value's length and bytes
+  u8(4);
+  u8(4);
+  le32(static_cast<uint32_t>(value));
+}
+
+void TokenWriter::doneProc(uint16_t status, uint64_t rows) {
+  u8(kDoneProc);
+  le16(status);
+  le16(0xE0);  // EXECUTE
+  le64(rows);
 }
 
 void TokenWriter::done(uint16_t status, uint64_t rows, bool inProc) {

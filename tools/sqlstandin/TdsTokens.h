@@ -41,6 +41,11 @@ class TokenWriter {
   void columns(const std::vector<Column>& columns);
   void row(const std::vector<Column>& columns, const std::vector<Value>& values);
   void done(uint16_t status, uint64_t rows, bool inProc = false);
+  // The end of a procedure call: its return status, then DONEPROC.
+  void returnStatus(int32_t status);
+  void doneProc(uint16_t status, uint64_t rows);
+  // An output parameter's value (an int) after a procedure's return status.
+  void returnValue(uint16_t ordinal, const std::string& name, int32_t value);
 
   void append(const TokenWriter& other) { bytes_.insert(bytes_.end(), other.bytes_.begin(), other.bytes_.end()); }
   const std::vector<uint8_t>& bytes() const { return bytes_; }
