@@ -62,6 +62,10 @@ class TComponent : public TObject {
   // Frees every owned component, the most recently inserted first.
   void DestroyComponents();
 
+  // The form loader calls this for a component described inside another one
+  // that is not a control (a field inside its table); the base ignores it.
+  virtual void SetParentComponent(TComponent* parent) { (void)parent; }
+
  protected:
   // The step after loading; the base does nothing.
   virtual void Loaded() {}

@@ -54,7 +54,7 @@ void ApplyProperties(TComponent& component, const TComponentClass& cls, const TF
   }
 }
 
-void CreateChildren(const TFormNode& node, TControl* enclosing, TLoadState& state) {
+void CreateChildren(const TFormNode& node, TComponent* enclosing, TLoadState& state) {
   for (const TFormNode& child : node.Children) {
     const TComponentClass* cls = FindComponentClass(child.ClassName);
     if (!cls || !cls->Factory) throw EReadError(child.Line, "class " + child.ClassName + " not found");
@@ -69,12 +69,16 @@ void CreateChildren(const TFormNode& node, TControl* enclosing, TLoadState& stat
       auto* container = dynamic_cast<TWinControl*>(enclosing);
       if (!container) throw EReadError(child.Line, child.Name + " cannot be placed inside a control that holds none");
       control->SetParent(container);
+    } else if (enclosing && !dynamic_cast<TControl*>(enclosing)) {
+      component->SetParentComponent(enclosing);
     }
     if (!state.Form.AssignField(child.Name, component)) {
       throw EReadError(child.Line, "field " + child.Name + " of the form is not of class " + child.ClassName);
     }
     ApplyProperties(*component, *cls, child, state);
-    CreateChildren(child, control, state);
+    // Controls hold controls; a component that is not a control holds its
+    // own parts (a table its fields), and nothing inside a control.
+    CreateChildren(child, control ? static_cast<TComponent*>(control) : component, state);
   }
 }
 
