@@ -85,9 +85,24 @@ DWORD WINAPI GetTempPathA(DWORD nBufferLength, LPSTR lpBuffer);
 // module's Windows path when it lies under a mapped drive, else its Linux path.
 HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName);
 DWORD WINAPI GetModuleFileNameA(HMODULE hModule, LPSTR lpFilename, DWORD nSize);
+//
+// The system's automation library OLEAUT32.DLL, whose services the platform
+// supplies, is the platform library under that name: LoadLibraryA and
+// GetModuleHandleA answer its handle, and GetProcAddress finds in it the
+// functions programs look up by name (UnRegisterTypeLib).
 HMODULE WINAPI LoadLibraryA(LPCSTR lpLibFileName);
 BOOL WINAPI FreeLibrary(HMODULE hLibModule);
 void* WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName);
+
+// The process's error mode: which system error boxes are shown. There are
+// none to show here; the mode is kept and answered as Windows does.
+constexpr UINT SEM_FAILCRITICALERRORS = 0x0001;
+constexpr UINT SEM_NOGPFAULTERRORBOX = 0x0002;
+constexpr UINT SEM_NOALIGNMENTFAULTEXCEPT = 0x0004;
+constexpr UINT SEM_NOOPENFILEERRORBOX = 0x8000;
+// Sets the mode and answers the previous one.
+UINT WINAPI SetErrorMode(UINT uMode);
+UINT WINAPI GetErrorMode();
 
 namespace qorv::platform {
 // The module that contains the given code or data address (dladdr). A shared

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <climits>
 #include <cstring>
@@ -107,6 +108,20 @@ bool FileExists(const std::string& path) {
   return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
+// The system libraries the platform library stands for (by base name, with or
+// without ".DLL"): the automation library, where programs look up
+// UnRegisterTypeLib by name.
+bool IsPlatformSystemLibrary(const std::string& name) {
+  static const char* const kNames[] = {"OLEAUT32"};
+  std::string base = BaseName(name);
+  for (const char* system : kNames) {
+    if (SameTextIgnoringCase(base, system) || SameTextIgnoringCase(base, std::string(system) + ".DLL")) return true;
+  }
+  return false;
+}
+
+HMODULE PlatformModule() { return ModuleFromAddress(reinterpret_cast<const void*>(&GetModuleHandleA)); }
+
 // Where LoadLibraryA looks: a Linux absolute path as it is; a Windows path
 // through the drive map; a bare name in the program's folder, the system
 // folder, the Windows folder and the current directory, then the dynamic
@@ -114,6 +129,9 @@ bool FileExists(const std::string& path) {
 std::string LibraryPathFor(const std::string& name) {
   if (name[0] == '/') return name;
   bool bare = name.find_first_of("\\/:") == std::string::npos;
+  if (bare && IsPlatformSystemLibrary(name)) {
+    if (auto platform = ModulePath(PlatformModule())) return *platform;
+  }
   if (!bare) {
     auto mapped = WindowsToLinuxPath(name);
     return mapped ? mapped->string() : name;
@@ -152,6 +170,7 @@ HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName) {
   return Guarded(HMODULE{}, [&]() -> HMODULE {
     if (!lpModuleName) return ProgramModule();
     std::string wanted = BaseName(lpModuleName);
+    if (IsPlatformSystemLibrary(wanted)) return PlatformModule();
     std::string program = BaseName(ProgramPath());
     for (const auto& info : ListModules()) {
       if (NameMatchesModule(wanted, info.Path.empty() ? program : info.Path)) return info.Module;
@@ -256,3 +275,14 @@ void* WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName) {
     return symbol;
   });
 }
+
+namespace {
+std::atomic<UINT>& ErrorMode() {
+  static std::atomic<UINT> mode{0};
+  return mode;
+}
+}  // namespace
+
+UINT WINAPI SetErrorMode(UINT uMode) { return ErrorMode().exchange(uMode); }
+
+UINT WINAPI GetErrorMode() { return ErrorMode().load(); }

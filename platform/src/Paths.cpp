@@ -10,6 +10,7 @@
 
 #include "NoThrow.h"
 #include "PathMap.h"
+#include "ShortNames.h"
 #include "fileapi.h"
 #include "systemroot.h"
 #include "winerror.h"
@@ -125,6 +126,38 @@ std::string JoinFull(char drive, const std::vector<std::string>& parts, bool tra
 
 }  // namespace
 
+namespace {
+
+// The path with each component that is not a short name replaced by the
+// short name of the entry it names; separators, the drive and components
+// that are short names already stay as the caller wrote them.
+std::optional<std::string> ShortForm(const std::string& path) {
+  std::string result;
+  size_t start = 0;
+  while (start <= path.size()) {
+    size_t end = path.find_first_of("\\/", start);
+    if (end == std::string::npos) end = path.size();
+    std::string part = path.substr(start, end - start);
+    bool isDrive = start == 0 && HasDrivePrefix(part) && part.size() == 2;
+    if (!part.empty() && !isDrive && part != "." && part != ".." && !IsShortName(part)) {
+      auto entry = WindowsToLinuxPath(result + part);
+      if (!entry) return std::nullopt;
+      auto shortName = ShortNameOf(entry->parent_path(), entry->filename().string());
+      if (!shortName) {
+        SetLastError(ERROR_FILE_NOT_FOUND);
+        return std::nullopt;
+      }
+      part = Utf8ToAnsi(*shortName);
+    }
+    result += part;
+    if (end < path.size()) result += path[end];
+    start = end + 1;
+  }
+  return result;
+}
+
+}  // namespace
+
 std::string CurrentWindowsDirectory() {
   auto& current = Current();
   std::lock_guard guard(current.Lock);
@@ -189,7 +222,11 @@ std::optional<std::filesystem::path> WindowsToLinuxPath(const std::string& windo
     for (const auto& part : SplitComponents(full->substr(3))) {
       std::string name = AnsiToUtf8(part);
       if (parentExists && !Exists(result / name)) {
-        if (auto match = FindIgnoringCase(result, name)) name = *match;
+        if (auto match = FindIgnoringCase(result, name)) {
+          name = *match;
+        } else if (auto expanded = LongNameOf(result, name)) {
+          name = *expanded;  // an 8.3 name stands for the long name it was made from
+        }
       }
       result /= name;
       parentExists = parentExists && IsDirectory(result);
@@ -296,7 +333,9 @@ DWORD WINAPI GetShortPathNameA(LPCSTR lpszLongPath, LPSTR lpszShortPath, DWORD c
     if (::stat(linux->c_str(), &st) != 0) return FailWith(MissingPathError(*linux));
     // Copy first: the caller may pass the same buffer for both paths.
     std::string longPath = lpszLongPath;
-    return CopyOutPath(longPath, lpszShortPath, cchBuffer);
+    auto shortPath = ShortForm(longPath);
+    if (!shortPath) return 0;
+    return CopyOutPath(*shortPath, lpszShortPath, cchBuffer);
   });
 }
 

@@ -144,8 +144,8 @@ TEST(PlatformPathBuffers, TooSmallAnswersNeededSizeAndLeavesBuffer) {
   EXPECT_EQ(filePart, nullptr);
 }
 
-// Without 8.3 names the long path comes back unchanged, even in place; the
-// file must exist.
+// A path whose names are short already comes back as written, even in
+// place; the file must exist.
 TEST(PlatformPathBuffers, ShortPathIsLongPathOfExistingFile) {
   char buffer[MAX_PATH] = "C:\\Windows\\System32";
   EXPECT_EQ(GetShortPathNameA(buffer, buffer, sizeof buffer), 19u);
