@@ -219,7 +219,7 @@ TEST(RegistryStore, KilledWriterLeavesEveryCompletedWrite) {
 TEST(RegistryStore, ThreadsShareTheRegistry) {
   constexpr int kWriters = 4;
   constexpr int kEach = 300;
-  ScopedKey shared(CreateKey(HKEY_CURRENT_USER, "Software\Threads"));
+  ScopedKey shared(CreateKey(HKEY_CURRENT_USER, "Software\\Threads"));
   std::atomic<int> unexpected{0};
   std::atomic<bool> writing{true};
   std::thread churn([&] {
