@@ -90,6 +90,10 @@ constexpr UINT WM_MBUTTONUP = 0x0208;
 constexpr UINT WM_MOUSEWHEEL = 0x020A;
 constexpr UINT WM_MOUSELAST = 0x020E;
 constexpr UINT WM_MOUSELEAVE = 0x02A3;
+// wParam: a memory device context the window draws its client area into
+// (its top-left corner at the bitmap's); lParam: PRF_* flags.
+constexpr UINT WM_PRINTCLIENT = 0x0318;
+constexpr LPARAM PRF_CLIENT = 0x00000004;
 constexpr UINT WM_USER = 0x0400;
 constexpr UINT WM_APP = 0x8000;
 
@@ -462,6 +466,16 @@ HWND WINAPI GetParent(HWND hWnd);
 // Making a window its own descendant fails with ERROR_INVALID_PARAMETER.
 HWND WINAPI SetParent(HWND hWndChild, HWND hWndNewParent);
 BOOL WINAPI IsChild(HWND hWndParent, HWND hWnd);
+// A window related to hWnd: GW_CHILD its topmost child, GW_HWNDFIRST /
+// GW_HWNDLAST / GW_HWNDNEXT / GW_HWNDPREV among its siblings (z order, top
+// first); NULL when there is none (no error) or for a bad handle
+// (ERROR_INVALID_WINDOW_HANDLE) or command (ERROR_INVALID_PARAMETER).
+constexpr UINT GW_HWNDFIRST = 0;
+constexpr UINT GW_HWNDLAST = 1;
+constexpr UINT GW_HWNDNEXT = 2;
+constexpr UINT GW_HWNDPREV = 3;
+constexpr UINT GW_CHILD = 5;
+HWND WINAPI GetWindow(HWND hWnd, UINT uCmd);
 // Returns whether the window was disabled before; sends WM_ENABLE on change. A
 // disabled window loses the focus.
 BOOL WINAPI EnableWindow(HWND hWnd, BOOL bEnable);

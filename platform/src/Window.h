@@ -72,6 +72,8 @@ bool EqualsIgnoreCase(const std::string& a, const std::string& b);
 // True when `ancestor` is a parent, grandparent ... of `hwnd`.
 bool IsDescendantLocked(HWND ancestor, HWND hwnd);
 bool IsVisibleLocked(const Window& window);
+// Adds the rectangle (null: the client area) to the window's update region.
+void InvalidateLocked(Window& window, const RECT* rect, bool erase);
 HWND FocusOfThreadLocked(DWORD threadId);
 // Removes a window from the table, its parent, its class and its queue; drops
 // its posted messages and timers and releases senders waiting for it.

@@ -32,7 +32,13 @@ RECT ClientOf(const Window& window) {
   return RECT{0, 0, window.rect.right - window.rect.left, window.rect.bottom - window.rect.top};
 }
 
-void InvalidateLocked(Window& window, const RECT* rect, bool erase) {
+// The non-null device context token BeginPaint hands out: no drawing happens
+// through it.
+HDC PaintToken(HWND hWnd) { return reinterpret_cast<HDC>(hWnd); }
+
+}  // namespace
+
+void qorv::platform::InvalidateLocked(Window& window, const RECT* rect, bool erase) {
   RECT area = rect ? Intersect(*rect, ClientOf(window)) : ClientOf(window);
   if (IsEmpty(area)) return;
   window.update = window.needsPaint ? Union(window.update, area) : area;
@@ -40,12 +46,6 @@ void InvalidateLocked(Window& window, const RECT* rect, bool erase) {
   window.needsErase = window.needsErase || erase;
   if (window.queue) window.queue->AddInputLocked(QS_PAINT);
 }
-
-// The non-null device context token BeginPaint hands out: no drawing happens
-// through it.
-HDC PaintToken(HWND hWnd) { return reinterpret_cast<HDC>(hWnd); }
-
-}  // namespace
 
 BOOL WINAPI InvalidateRect(HWND hWnd, const RECT* lpRect, BOOL bErase) {
   std::lock_guard guard(WaitLock());

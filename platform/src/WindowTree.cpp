@@ -43,6 +43,15 @@ void InvalidateAllLocked(Window& window) {
   if (window.queue) window.queue->AddInputLocked(QS_PAINT);
 }
 
+// The parent of a child window draws again where the child was and where
+// it is after the child moved, was resized, shown, hidden or taken away: a
+// parent may draw its children's pixels into its own (the GUI framework
+// does), and what the child no longer covers must be drawn anyway.
+void InvalidateUnderChildLocked(HWND parentHandle, const Window& child) {
+  if (!(child.style & WS_CHILD) || parentHandle == nullptr || parentHandle == HWND_MESSAGE) return;
+  if (auto parent = FindWindowLocked(parentHandle)) InvalidateLocked(*parent, &child.rect, false);
+}
+
 std::vector<HWND>* SiblingsLocked(const Window& window) {
   if (window.parent == nullptr) return &User().topLevel;
   if (window.parent == HWND_MESSAGE) return nullptr;
@@ -94,6 +103,7 @@ BOOL WINAPI ShowWindow(HWND hWnd, int nCmdShow) {
     } else {
       window->style &= ~WS_VISIBLE;
     }
+    InvalidateUnderChildLocked(window->parent, *window);
   }
   if (!show) DropFocusWithin(hWnd);
   return wasVisible;
@@ -123,7 +133,10 @@ BOOL WINAPI SetWindowPos(HWND hWnd, HWND hWndInsertAfter, int X, int Y, int cx, 
       rect.right = rect.left + width;
       rect.bottom = rect.top + height;
     }
+    const bool placeChanged = (moved || sized) && (window->style & WS_VISIBLE) && !(uFlags & SWP_NOREDRAW);
+    if (placeChanged) InvalidateUnderChildLocked(window->parent, *window);
     window->rect = rect;
+    if (placeChanged) InvalidateUnderChildLocked(window->parent, *window);
     if (!(uFlags & SWP_NOZORDER)) ReorderLocked(*window, hWndInsertAfter);
     if (sized && !(uFlags & SWP_NOREDRAW)) InvalidateAllLocked(*window);
   }
@@ -208,7 +221,10 @@ HWND WINAPI SetParent(HWND hWndChild, HWND hWndNewParent) {
   HWND previous = window->parent == nullptr ? user.desktop->handle : window->parent;
   if (auto* siblings = SiblingsLocked(*window))
     siblings->erase(std::remove(siblings->begin(), siblings->end(), hWndChild), siblings->end());
+  const bool visible = (window->style & WS_VISIBLE) != 0;
+  if (visible) InvalidateUnderChildLocked(window->parent, *window);
   window->parent = hWndNewParent;
+  if (visible) InvalidateUnderChildLocked(window->parent, *window);
   if (parent)
     parent->children.insert(parent->children.begin(), hWndChild);
   else if (hWndNewParent == nullptr)
@@ -219,6 +235,25 @@ HWND WINAPI SetParent(HWND hWndChild, HWND hWndNewParent) {
 BOOL WINAPI IsChild(HWND hWndParent, HWND hWnd) {
   std::lock_guard guard(WaitLock());
   return IsDescendantLocked(hWndParent, hWnd) ? TRUE : FALSE;
+}
+
+HWND WINAPI GetWindow(HWND hWnd, UINT uCmd) {
+  std::lock_guard guard(WaitLock());
+  auto window = FindOrFailLocked(hWnd);
+  if (!window) return nullptr;
+  if (uCmd == GW_CHILD) return window->children.empty() ? nullptr : window->children.front();
+  if (uCmd > GW_HWNDPREV) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return nullptr;
+  }
+  const auto* siblings = SiblingsLocked(*window);
+  if (!siblings || siblings->empty()) return nullptr;
+  if (uCmd == GW_HWNDFIRST) return siblings->front();
+  if (uCmd == GW_HWNDLAST) return siblings->back();
+  auto at = std::find(siblings->begin(), siblings->end(), hWnd);
+  if (at == siblings->end()) return nullptr;
+  if (uCmd == GW_HWNDNEXT) return at + 1 == siblings->end() ? nullptr : *(at + 1);
+  return at == siblings->begin() ? nullptr : *(at - 1);
 }
 
 BOOL WINAPI EnableWindow(HWND hWnd, BOOL bEnable) {
