@@ -4,7 +4,11 @@
 // contracts (OLE) are added by the control built on it.
 #pragma once
 
+#include <unknwn.h>
+
 #include "Forms.h"
+
+class TActiveFormControl;
 
 enum TActiveFormBorderStyle { afbNone, afbSingle, afbSunken, afbRaised };
 
@@ -28,7 +32,31 @@ class TActiveForm : public TCustomForm {
   virtual void AddPropertyPages() {}
   virtual void HookEvents() {}
 
+  // ---- Link to the COM control object ----
+
+  // The control object that owns this form; null for a form made on its own.
+  // A linked control sees every window message of the form before the form.
+  TActiveFormControl* Control() const { return control_; }
+  void LinkControl(TActiveFormControl* control) { control_ = control; }
+  LRESULT WndProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+  // The form's own handling of a message, where the control passes it on.
+  LRESULT FormWndProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    return TCustomForm::WndProc(message, wParam, lParam);
+  }
+  // One of the form's own COM interfaces, without a reference added; null
+  // when the form has none of that IID. The control object asks here first.
+  virtual void* FormInterface(REFIID) { return nullptr; }
+  // Stores a new event sink (null when disconnected); a form that fires
+  // events overrides it to keep the sink and then calls this. The first sink
+  // change that brings a sink runs the creation event again, so a handler
+  // bound to it by HookEvents tells that first sink; later changes do not.
+  virtual void SetEventSink(IUnknown* sink);
+  // Runs OnDestroy and unbinds it, so the event goes out at most once.
+  void FireDestroyOnce();
+
  private:
+  TActiveFormControl* control_ = nullptr;
+  bool sinkChanged_ = false;
   HWND parking_ = nullptr;
   HWND site_ = nullptr;
 };

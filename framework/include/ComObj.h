@@ -19,6 +19,13 @@ class EOleSysError : public Exception {
   HRESULT errorCode_;
 };
 
+// A COM server's own failure (a class whose type information is wrong, a
+// registry entry that cannot be written); the message says which.
+class EOleError : public Exception {
+ public:
+  using Exception::Exception;
+};
+
 // An object that does not answer the interface asked for.
 class EIntfCastError : public Exception {
  public:
@@ -27,6 +34,14 @@ class EIntfCastError : public Exception {
 
 // Raises EOleSysError for a failed result; passes success codes (S_FALSE too).
 void OleCheck(HRESULT result);
+
+// What a COM member that failed at its boundary tells its caller: sets the
+// thread's error information (CreateErrorInfo, SetErrorInfo) with the
+// interface's IID, the source and the description (8-bit text in the ANSI
+// code page), and answers the member's result: comError when it is a
+// failure, E_UNEXPECTED otherwise.
+HRESULT SetMemberErrorInfo(REFIID iid, const std::string& source, const std::string& description, DWORD helpContext,
+                           HRESULT comError = S_OK);
 
 // Creates an object of the class in or out of process; raises EOleSysError
 // when it cannot be made. The caller owns the reference returned.

@@ -140,8 +140,9 @@ class TCustomForm : public TWinControl {
   // row); false without a display.
   bool CaptureFromDisplay(std::vector<std::uint32_t>& pixels);
 
-  // The form's window procedure; input arrives here as queue messages.
-  LRESULT WndProc(UINT message, WPARAM wParam, LPARAM lParam);
+  // The form's window procedure; input arrives here as queue messages. A form
+  // that a control object hosts passes them through the control first.
+  virtual LRESULT WndProc(UINT message, WPARAM wParam, LPARAM lParam);
 
   // Shows the control's drop-down part over the form (form coordinates) until
   // a click lands or ClosePopup runs.

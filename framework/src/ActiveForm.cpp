@@ -39,7 +39,26 @@ TActiveForm::~TActiveForm() {
   if (parking_) DestroyWindow(parking_);
 }
 
+LRESULT TActiveForm::WndProc(UINT message, WPARAM wParam, LPARAM lParam) {
+  if (control_) return control_->FormMessage(message, wParam, lParam);
+  return TCustomForm::WndProc(message, wParam, lParam);
+}
+
 void TActiveForm::SiteIn(HWND host) {
   site_ = host;
   if (HandleAllocated()) ::SetParent(Handle(), host ? host : parking_);
+}
+
+void TActiveForm::SetEventSink(IUnknown* sink) {
+  const bool first = !sinkChanged_;
+  sinkChanged_ = true;
+  if (first && sink && OnCreate) OnCreate(this);
+}
+
+void TActiveForm::FireDestroyOnce() {
+  // Unbound before the call: a handler that closes the control again must
+  // find nothing left to fire.
+  TNotifyEvent handler = std::move(OnDestroy);
+  OnDestroy = nullptr;
+  if (handler) handler(this);
 }

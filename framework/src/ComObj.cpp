@@ -2,6 +2,9 @@
 
 #include <cstdio>
 
+#include "codepage.h"
+#include "oleauto.h"
+
 namespace {
 
 // The system's text for a result: a Windows error carried in an HRESULT is
@@ -22,6 +25,16 @@ std::string ResultText(HRESULT result) {
   return generic;
 }
 
+// 8-bit text in the ANSI code page as the wide text of an error object.
+std::u16string WideFromAnsi(const std::string& text) {
+  if (text.empty()) return {};
+  const int length = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  if (length <= 0) return {};
+  std::u16string wide(static_cast<std::size_t>(length), u'\0');
+  MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
+  return wide;
+}
+
 }  // namespace
 
 EOleSysError::EOleSysError(std::string message, HRESULT errorCode)
@@ -36,4 +49,24 @@ IUnknown* CreateComObject(REFCLSID clsid) {
   OleCheck(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER, IID_IUnknown,
                             reinterpret_cast<void**>(&object)));
   return object;
+}
+
+HRESULT SetMemberErrorInfo(REFIID iid, const std::string& source, const std::string& description, DWORD helpContext,
+                           HRESULT comError) {
+  const HRESULT result = FAILED(comError) ? comError : E_UNEXPECTED;
+  ICreateErrorInfo* create = nullptr;
+  if (FAILED(CreateErrorInfo(&create)) || !create) return result;
+  std::u16string wideSource = WideFromAnsi(source);
+  std::u16string wideDescription = WideFromAnsi(description);
+  create->SetGUID(iid);
+  create->SetSource(wideSource.data());
+  create->SetDescription(wideDescription.data());
+  create->SetHelpContext(helpContext);
+  IErrorInfo* error = nullptr;
+  if (SUCCEEDED(create->QueryInterface(IID_IErrorInfo, reinterpret_cast<void**>(&error))) && error) {
+    SetErrorInfo(0, error);
+    error->Release();
+  }
+  create->Release();
+  return result;
 }
