@@ -1,8 +1,12 @@
 #include "ActiveForm.h"
 
+#include "ActiveFormControl.h"
+#include "ModulePin.h"
+
 #include <cstdio>
 #include <mutex>
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -25,6 +29,9 @@ TActiveForm::TActiveForm(TComponent* owner) : TCustomForm(owner) {
   BorderStyle = bsNone;
   static std::once_flag once;
   std::call_once(once, [] {
+    // The platform keeps the class and its procedure, an address inside this
+    // module, for the rest of the process.
+    qorv::framework::KeepThisModuleLoaded();
     WNDCLASSA wc{};
     wc.lpfnWndProc = ParkingWindowProc;
     wc.lpszClassName = ParkingClassName();

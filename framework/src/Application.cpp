@@ -4,16 +4,38 @@
 #include <cstdio>
 #include <new>
 #include <stdexcept>
+#include <utility>
 
 #include "Dialogs.h"
 #include "GuiBackend.h"
+#include "ModuleKind.h"
+#include "ModulePin.h"
 #include "ShellDialogs.h"
 
 namespace {
 
-// The application lives as long as the module; it is never freed, so forms
-// that outlive static destruction never reach a dead object.
-TApplication* MakeApplication() { return new TApplication(nullptr); }
+// The application lives as long as the module. A program never frees it, so
+// forms that outlive static destruction never reach a dead object.
+TApplication* MakeApplication() {
+  if (!qorv::framework::ThisModuleIsTheProgram()) qorv::framework::KeepLoadTimeAllocatorsLoaded();
+  return new TApplication(nullptr);
+}
+
+// A library frees it with its static objects when it is unloaded, or every
+// load would leave one behind (a host loads the control library for its type
+// library or its registration and lets it go again). A library that made
+// windows, threads or fonts is kept loaded to the end instead (ModulePin.h),
+// and then this runs at the process's end. Forms still alive refer to the
+// application, so with any left it stays.
+struct TApplicationEnd {
+  TApplicationEnd() = default;
+  TApplicationEnd(const TApplicationEnd&) = delete;
+  TApplicationEnd& operator=(const TApplicationEnd&) = delete;
+  ~TApplicationEnd() {
+    if (!Application || qorv::framework::ThisModuleIsTheProgram() || !Application->Forms().empty()) return;
+    delete std::exchange(Application, nullptr);
+  }
+};
 
 bool IsOutOfMemory(const std::exception& error) {
   return dynamic_cast<const std::bad_alloc*>(&error) || dynamic_cast<const std::length_error*>(&error);
@@ -22,6 +44,11 @@ bool IsOutOfMemory(const std::exception& error) {
 }  // namespace
 
 TApplication* Application = MakeApplication();
+
+namespace {
+// Made after the application, so it ends before anything made earlier.
+const TApplicationEnd applicationEnd;
+}  // namespace
 
 TApplication::TApplication(TComponent* owner) : TComponent(owner) {}
 

@@ -12,6 +12,7 @@
 
 #include "AnsiStrings.h"
 #include "Fonts.h"
+#include "ModulePin.h"
 
 namespace {
 
@@ -95,6 +96,9 @@ std::mutex& TextLock() { return State().Lock; }
 PangoFontMap* SharedFontMap() {
   TFontState& s = State();
   if (s.Map) return s.Map;
+  // Pango loads fonts on a thread of its own, inside libraries this module
+  // brought in; they must stay.
+  KeepThisModuleLoaded();
   s.Config = FcInitLoadConfigAndFonts();
   FcConfigParseAndLoadFromMemory(s.Config, reinterpret_cast<const FcChar8*>(kAliases), FcTrue);
   AddRootFontFolder(s.Config);

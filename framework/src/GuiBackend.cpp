@@ -4,6 +4,8 @@
 #include <cstring>
 #include <mutex>
 
+#include "ModulePin.h"
+
 namespace qorv::framework {
 
 TGuiBackend::~TGuiBackend() = default;
@@ -44,7 +46,11 @@ std::unique_ptr<TGuiBackend> ChooseBackend() {
 TGuiBackend& Backend() {
   // Made once and kept to the end of the process: reader threads and windows
   // may still refer to it while static objects are being destroyed.
-  static TGuiBackend* backend = ChooseBackend().release();
+  static TGuiBackend* backend = [] {
+    // The display's reader thread runs code of this module from here on.
+    KeepThisModuleLoaded();
+    return ChooseBackend().release();
+  }();
   return *backend;
 }
 

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "Application.h"
+#include "ModulePin.h"
 
 namespace {
 
@@ -42,6 +43,9 @@ const char* TimerClassName() {
 TTimer::TTimer(TComponent* owner) : TComponent(owner) {
   static std::once_flag once;
   std::call_once(once, [] {
+    // The platform keeps the class and its procedure, an address inside this
+    // module, for the rest of the process.
+    qorv::framework::KeepThisModuleLoaded();
     WNDCLASSA wc{};
     wc.lpfnWndProc = TimerWindowProc;
     wc.lpszClassName = TimerClassName();
