@@ -10,11 +10,13 @@
 #include "AnsiStrings.h"
 #include "Application.h"
 #include "Button.h"
+#include "ChildWindows.h"
 #include "Fonts.h"
 #include "FormLoader.h"
 #include "FormReader.h"
 #include "GuiBackend.h"
 #include "Label.h"
+#include "ModulePin.h"
 
 using qorv::framework::Backend;
 
@@ -61,6 +63,9 @@ const char* FormClassName() {
 void RegisterFormClass() {
   static std::once_flag once;
   std::call_once(once, [] {
+    // The platform keeps the class and its procedure, an address inside this
+    // module, for the rest of the process.
+    qorv::framework::KeepThisModuleLoaded();
     WNDCLASSA wc{};
     wc.lpfnWndProc = FormWindowProc;
     wc.lpszClassName = FormClassName();
@@ -447,6 +452,7 @@ void TCustomForm::PaintArea(const TRect& area) {
   cairo_clip(cr);
   PaintControl(canvas);
   PaintChildren(*this, canvas);
+  if (hwnd_) qorv::framework::PaintChildWindows(hwnd_, canvas, r);
   if (popupOwner_) {
     canvas.Save(popupRect_);
     popupOwner_->PaintPopup(canvas, TRect{0, 0, popupRect_.Width(), popupRect_.Height()});
@@ -454,6 +460,8 @@ void TCustomForm::PaintArea(const TRect& area) {
   }
   cairo_restore(cr);
   if (hwnd_ && Visible()) Backend().Present(hwnd_, *surface_, r);
+  // A form sited in another window shows through that window's pixels.
+  if (hwnd_) qorv::framework::InvalidateInParent(hwnd_, r);
 }
 
 void TCustomForm::PaintControl(TCanvas& canvas) {
@@ -467,6 +475,7 @@ std::unique_ptr<TSurface> TCustomForm::PaintToSurface() {
   auto surface = std::make_unique<TSurface>(Width(), Height());
   PaintControl(surface->Canvas());
   PaintChildren(*this, surface->Canvas());
+  if (hwnd_) qorv::framework::PaintChildWindows(hwnd_, surface->Canvas(), ClientRect());
   if (popupOwner_) {
     surface->Canvas().Save(popupRect_);
     popupOwner_->PaintPopup(surface->Canvas(), TRect{0, 0, popupRect_.Width(), popupRect_.Height()});
@@ -522,6 +531,11 @@ LRESULT TCustomForm::WndProc(UINT message, WPARAM wParam, LPARAM lParam) {
       PaintArea(area);
       EndPaint(hwnd_, &ps);
       return 0;
+    }
+    case WM_PRINTCLIENT: {
+      // The parent window draws this form into its own pixels.
+      std::unique_ptr<TSurface> picture = PaintToSurface();
+      return qorv::framework::PrintSurfaceInto(reinterpret_cast<HDC>(wParam), *picture) ? 1 : 0;
     }
     case WM_MOUSEMOVE:
     case WM_LBUTTONDOWN:

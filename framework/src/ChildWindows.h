@@ -1,0 +1,31 @@
+// Child windows shown through their parent form's pixels. A form's window
+// may hold the windows of other forms (an active form sited in a host's
+// window), possibly of another module with its own copy of the framework and
+// its own display connection, so the two sides meet only through the
+// platform: the parent asks each visible child to print itself into a memory
+// device context (WM_PRINTCLIENT) and lays those pixels over its own, and a
+// child that painted tells its parent to draw that area again. Display
+// backends then only ever show top-level forms.
+#pragma once
+
+#include <windows.h>
+
+#include "Graphics.h"
+
+class TCanvas;
+class TSurface;
+
+namespace qorv::framework {
+
+// Lays the pixels of the parent's visible child windows that answer
+// WM_PRINTCLIENT over the canvas (the parent's client coordinates), the
+// bottom one of the z order first, inside area only.
+void PaintChildWindows(HWND parent, TCanvas& canvas, const TRect& area);
+// WM_PRINTCLIENT's answer: the surface copied to the top-left of the 32-bit
+// DIB section selected into hdc; false when hdc holds none.
+bool PrintSurfaceInto(HDC hdc, TSurface& surface);
+// A child window painted area (its own client coordinates): its parent
+// draws the same pixels again. Nothing for a top-level window.
+void InvalidateInParent(HWND child, const TRect& area);
+
+}  // namespace qorv::framework
