@@ -4,8 +4,10 @@
 #include <new>
 
 #include "Application.h"
+#include "ComObj.h"
 #include "Dialogs.h"
 #include "FormLoader.h"
+#include "QorvMemberBoundary.h"
 #include "ReceivePath.h"
 #include "RecorderState.h"
 #include "codepage.h"
@@ -16,39 +18,13 @@ namespace {
 
 constexpr const char* kErrorSource = "QorvProj1.QorvX";
 
-thread_local TQorvXErrorInfo lastError;
-
-HRESULT RecordFailure(const std::string& message) {
-  lastError = TQorvXErrorInfo{E_UNEXPECTED, kErrorSource, message, 0};
-  return E_UNEXPECTED;
-}
-
-// The member boundary: whatever the body raises becomes E_UNEXPECTED with its
-// message kept, and nothing unwinds into the caller.
-template <typename Body>
-HRESULT Guarded(Body&& body) {
-  try {
-    body();
-    return S_OK;
-  } catch (const Exception& e) {
-    return RecordFailure(e.Message());
-  } catch (const std::bad_alloc&) {
-    return RecordFailure("Out of memory");
-  } catch (const std::exception& e) {
-    return RecordFailure(e.what());
-  } catch (...) {
-    return RecordFailure("Unexpected failure");
-  }
-}
-
-// A get with nowhere to put its answer would write through a null pointer.
-template <typename T, typename Body>
-HRESULT GuardedGet(T* out, Body&& body) {
-  if (!out) return E_POINTER;
-  return Guarded([&] { body(*out); });
-}
-
 VARIANT_BOOL ComBool(TComBool stored) { return stored; }
+
+}  // namespace
+
+HRESULT RecordFailure(const std::string& message, HRESULT comError) {
+  return SetMemberErrorInfo(IID_IQorvX, kErrorSource, message, 0, comError);
+}
 
 // 8-bit text in the ANSI code page to a new COM string; empty text gives null.
 BSTR BStrFromAnsi(const std::string& text) {
@@ -82,10 +58,6 @@ HRESULT GetString(BSTR* out, const std::string& stored) {
 HRESULT PutString(BSTR value, std::string& stored) {
   return Guarded([&] { stored = AnsiFromBStr(value); });
 }
-
-}  // namespace
-
-const TQorvXErrorInfo& LastQorvXError() { return lastError; }
 
 }  // namespace qorv::recorder
 
@@ -151,6 +123,13 @@ TQorvX::~TQorvX() {
   }
   OnCreate = nullptr;
   OnActivate = nullptr;
+  // The firers reach members that are about to go: the base's own ending
+  // (window destruction, deactivation) must find nothing bound to them.
+  UnhookEvents();
+  if (EventSink) {
+    EventSink->Release();
+    EventSink = nullptr;
+  }
   if (MP && MP->Open()) {
     try {
       MP->SetOpen(false);

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "Application.h"
+#include "ComErrorReader.h"
 #include "FakeRecorderPort.h"
 #include "GoldenImage.h"
 #include "QorvImpl1.h"
@@ -19,7 +20,6 @@
 namespace {
 
 using qorv::platform::SubstituteDevice;
-using qorv::recorder::LastQorvXError;
 using qorv::recorder::RecorderState;
 
 constexpr auto kBound = std::chrono::seconds(10);
@@ -203,10 +203,14 @@ TEST_F(QorvXControl, CommandPutsSendFramesAndKeepValues) {
 // message and source kept for the caller, the stored value unchanged.
 TEST_F(QorvXControl, SerialFailureBecomesUnexpectedWithMessage) {
   ASSERT_EQ(control->put_Connect(VARIANT_FALSE), S_OK);
+  SetErrorInfo(0, nullptr);
   EXPECT_EQ(control->put_Connect(VARIANT_TRUE), E_UNEXPECTED);
-  EXPECT_EQ(LastQorvXError().Result, E_UNEXPECTED);
-  EXPECT_EQ(LastQorvXError().Source, "QorvProj1.QorvX");
-  EXPECT_EQ(LastQorvXError().Description, ESioException(-2007).Message());
+  const TComErrorRecord error = TakeComError();
+  ASSERT_TRUE(error.Present) << "the failure leaves COM error information";
+  EXPECT_EQ(error.Guid, IID_IQorvX);
+  EXPECT_EQ(error.Source, "QorvProj1.QorvX");
+  EXPECT_EQ(error.Description, ESioException(-2007).Message());
+  EXPECT_EQ(error.HelpFile, "");
   VARIANT_BOOL connect = 99;
   EXPECT_EQ(control->get_Connect(&connect), S_OK);
   EXPECT_EQ(connect, VARIANT_FALSE);
@@ -215,7 +219,7 @@ TEST_F(QorvXControl, SerialFailureBecomesUnexpectedWithMessage) {
   RecorderState().OpenPort = VARIANT_FALSE;
   ASSERT_EQ(control->put_PortNumber(40), S_OK);  // nothing mapped
   EXPECT_EQ(control->put_OpenPort(VARIANT_TRUE), E_UNEXPECTED);
-  EXPECT_FALSE(LastQorvXError().Description.empty());
+  EXPECT_FALSE(TakeComError().Description.empty());
   VARIANT_BOOL open = 99;
   EXPECT_EQ(control->get_OpenPort(&open), S_OK);
   EXPECT_EQ(open, VARIANT_FALSE);
