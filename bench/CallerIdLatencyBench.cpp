@@ -2,7 +2,6 @@
 // master to the control's CallerID changing, through the control itself: its
 // port component and its own 10 ms Timer1. Prints the median and the 99th
 // percentile over 1,000 lines.
-#include <fcntl.h>
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -18,6 +17,10 @@
 #include "systemroot.h"
 #include "windows.h"
 #include "winuser.h"
+
+// After the platform headers: <fcntl.h> defines LOCK_WRITE as a macro, which
+// would break the structured storage constant of the same name.
+#include <fcntl.h>
 
 namespace {
 
