@@ -81,12 +81,38 @@ void PaintChildWindow(HWND parent, HWND child, cairo_t* cr, const TRect& area) {
   cairo_restore(cr);
 }
 
+// Visible children, topmost first.
+std::vector<HWND> VisibleChildren(HWND parent) {
+  std::vector<HWND> children;
+  for (HWND child = GetWindow(parent, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+    if (GetWindowLongA(child, GWL_STYLE) & WS_VISIBLE) children.push_back(child);
+  return children;
+}
+
+// The child that took a button press, kept in the parent's extra bytes; null
+// once it is gone or no longer the parent's.
+HWND HeldBy(HWND parent) {
+  HWND held = reinterpret_cast<HWND>(GetWindowLongPtrA(parent, 0));
+  return held && IsWindow(held) && GetParent(held) == parent ? held : nullptr;
+}
+
+void SetHeldBy(HWND parent, HWND child) { SetWindowLongPtrA(parent, 0, reinterpret_cast<LONG_PTR>(child)); }
+
+// A disabled child lets the click through to its parent, as the display
+// would never find it under the pointer.
+HWND ChildAt(HWND parent, int x, int y) {
+  for (HWND child : VisibleChildren(parent)) {
+    if (!IsWindowEnabled(child)) continue;
+    const TRect place = PlaceInParent(parent, child);
+    if (x >= place.Left && x < place.Right && y >= place.Top && y < place.Bottom) return child;
+  }
+  return nullptr;
+}
+
 }  // namespace
 
 void PaintChildWindows(HWND parent, TCanvas& canvas, const TRect& area) {
-  std::vector<HWND> children;
-  for (HWND child = GetWindow(parent, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
-    children.push_back(child);
+  const std::vector<HWND> children = VisibleChildren(parent);
   // Listed topmost first; the bottom one is laid first so the top one ends
   // up over it.
   for (auto it = children.rbegin(); it != children.rend(); ++it) PaintChildWindow(parent, *it, canvas.Handle(), area);
@@ -125,6 +151,29 @@ void InvalidateInParent(HWND child, const TRect& area) {
   if (place.IsEmpty()) return;
   RECT r{place.Left + area.Left, place.Top + area.Top, place.Left + area.Right, place.Top + area.Bottom};
   InvalidateRect(parent, &r, FALSE);
+}
+
+HWND MouseChild(HWND parent, bool parentHoldsMouse, UINT message, LPARAM lParam) {
+  if (parentHoldsMouse || message == WM_MOUSELEAVE) return nullptr;
+  if (HWND held = HeldBy(parent)) return held;
+  return ChildAt(parent, static_cast<short>(LOWORD(static_cast<DWORD>(lParam))),
+                 static_cast<short>(HIWORD(static_cast<DWORD>(lParam))));
+}
+
+void PassMouseTo(HWND parent, HWND child, UINT message, WPARAM wParam, LPARAM lParam) {
+  POINT at{static_cast<short>(LOWORD(static_cast<DWORD>(lParam))),
+           static_cast<short>(HIWORD(static_cast<DWORD>(lParam)))};
+  if (!ClientToScreen(parent, &at) || !ScreenToClient(child, &at)) return;
+  // Settled before the child runs its handlers, which may open a modal loop
+  // or destroy either window.
+  if (message == WM_LBUTTONDOWN || message == WM_RBUTTONDOWN || message == WM_LBUTTONDBLCLK) SetHeldBy(parent, child);
+  if (message == WM_LBUTTONUP || message == WM_RBUTTONUP) SetHeldBy(parent, nullptr);
+  SendMessageA(child, message, wParam, MAKELPARAM(static_cast<WORD>(at.x), static_cast<WORD>(at.y)));
+}
+
+void LeaveChildrenBut(HWND parent, HWND keep) {
+  for (HWND child : VisibleChildren(parent))
+    if (child != keep) SendMessageA(child, WM_MOUSELEAVE, 0, 0);
 }
 
 }  // namespace qorv::framework

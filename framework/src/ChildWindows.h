@@ -4,8 +4,9 @@
 // its own display connection, so the two sides meet only through the
 // platform: the parent asks each visible child to print itself into a memory
 // device context (WM_PRINTCLIENT) and lays those pixels over its own, and a
-// child that painted tells its parent to draw that area again. Display
-// backends then only ever show top-level forms.
+// child that painted tells its parent to draw that area again, and the
+// parent passes the mouse over a child on to it. Display backends then only
+// ever show top-level forms and read their input.
 #pragma once
 
 #include <windows.h>
@@ -27,5 +28,20 @@ bool PrintSurfaceInto(HDC hdc, TSurface& surface);
 // A child window painted area (its own client coordinates): its parent
 // draws the same pixels again. Nothing for a top-level window.
 void InvalidateInParent(HWND child, const TRect& area);
+
+// Extra window bytes a parent's class reserves for the child that took a
+// button press.
+constexpr int kMouseRouteBytes = sizeof(LONG_PTR);
+// The pointer over a child window is the child's, as if the child had its own
+// window on the display: the child for a mouse message of the parent is the
+// topmost visible, enabled one under the point, or the one that took a button
+// press until its release. Null while the parent holds the mouse itself and
+// for WM_MOUSELEAVE.
+HWND MouseChild(HWND parent, bool parentHoldsMouse, UINT message, LPARAM lParam);
+// Sends the parent's mouse message to the child in the child's client
+// coordinates, and remembers a press until its release.
+void PassMouseTo(HWND parent, HWND child, UINT message, WPARAM wParam, LPARAM lParam);
+// WM_MOUSELEAVE to every visible child but keep (which may be null).
+void LeaveChildrenBut(HWND parent, HWND keep);
 
 }  // namespace qorv::framework

@@ -70,6 +70,7 @@ void RegisterFormClass() {
     wc.lpfnWndProc = FormWindowProc;
     wc.lpszClassName = FormClassName();
     wc.style = CS_DBLCLKS;
+    wc.cbWndExtra = qorv::framework::kMouseRouteBytes;
     RegisterClassA(&wc);
   });
 }
@@ -543,9 +544,22 @@ LRESULT TCustomForm::WndProc(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_LBUTTONDBLCLK:
     case WM_RBUTTONDOWN:
     case WM_RBUTTONUP:
-    case WM_MOUSELEAVE:
-      if (Enabled()) HandleMouse(message, wParam, lParam);
+    case WM_MOUSELEAVE: {
+      if (!Enabled()) return 0;
+      auto alive = AliveToken();
+      HWND child = qorv::framework::MouseChild(hwnd_, captured_ != nullptr, message, lParam);
+      if (message == WM_MOUSEMOVE || message == WM_MOUSELEAVE) {
+        // What the pointer left hears of it before what it entered.
+        qorv::framework::LeaveChildrenBut(hwnd_, child);
+        if (child && *alive) UpdateHover(nullptr, {});
+      }
+      if (!*alive) return 0;
+      if (child)
+        qorv::framework::PassMouseTo(hwnd_, child, message, wParam, lParam);
+      else
+        HandleMouse(message, wParam, lParam);
       return 0;
+    }
     case WM_KEYDOWN:
     case WM_SYSKEYDOWN:
       if (Enabled()) HandleKeyDown(static_cast<unsigned short>(wParam));
