@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <exception>
 
+#include "AnsiStrings.h"
 #include "ComObj.h"
 #include "ComServer.h"
 #include "Dialogs.h"
@@ -14,16 +15,6 @@ namespace {
 // recompose on resize, not linkable inside, inside-out, activate when
 // visible, client site first.
 constexpr DWORD kControlMiscStatus = 0x1 | 0x10 | 0x80 | 0x100 | 0x20000;
-
-std::string AnsiOf(BSTR text) {
-  if (!text || !*text) return {};
-  int length = WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr);
-  if (length <= 1) return {};
-  std::string ansi(static_cast<size_t>(length), '\0');
-  WideCharToMultiByte(CP_ACP, 0, text, -1, ansi.data(), length, nullptr, nullptr);
-  ansi.pop_back();
-  return ansi;
-}
 
 // The type description of the coclass's implemented type with exactly these
 // flags among default and source; null when there is none.
@@ -102,8 +93,8 @@ void TActiveFormFactory::ReadTypeInformation() {
   BSTR name = nullptr;
   BSTR description = nullptr;
   OleCheck(coclass->GetDocumentation(MEMBERID_NIL, &name, &description, nullptr, nullptr));
-  info_.ClassName = AnsiOf(name);
-  info_.Description = AnsiOf(description);
+  info_.ClassName = WideToAnsi(name);
+  info_.Description = WideToAnsi(description);
   SysFreeString(name);
   SysFreeString(description);
 

@@ -39,6 +39,18 @@ std::string AnsiToUtf8(std::string_view ansi) {
   return FromWide(CP_UTF8, ToWide(CP_ACP, ansi));
 }
 
+std::u16string AnsiToWide(std::string_view ansi) {
+  if (ansi.empty()) return {};
+  return ToWide(CP_ACP, ansi);
+}
+
+std::string WideToAnsi(std::u16string_view wide) {
+  if (wide.empty()) return {};
+  return FromWide(CP_ACP, wide);
+}
+
+std::string WideToAnsi(const char16_t* wide) { return wide ? WideToAnsi(std::u16string_view(wide)) : std::string(); }
+
 void AppendUtf8(std::string& out, std::uint32_t codePoint) {
   std::u16string wide;
   if (codePoint >= 0x10000) {

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "AnsiStrings.h"
 #include "codepage.h"
 #include "oleauto.h"
 
@@ -25,16 +26,6 @@ std::string ResultText(HRESULT result) {
   return generic;
 }
 
-// 8-bit text in the ANSI code page as the wide text of an error object.
-std::u16string WideFromAnsi(const std::string& text) {
-  if (text.empty()) return {};
-  const int length = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  if (length <= 0) return {};
-  std::u16string wide(static_cast<std::size_t>(length), u'\0');
-  MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
-  return wide;
-}
-
 }  // namespace
 
 EOleSysError::EOleSysError(std::string message, HRESULT errorCode)
@@ -56,8 +47,8 @@ HRESULT SetMemberErrorInfo(REFIID iid, const std::string& source, const std::str
   const HRESULT result = FAILED(comError) ? comError : E_UNEXPECTED;
   ICreateErrorInfo* create = nullptr;
   if (FAILED(CreateErrorInfo(&create)) || !create) return result;
-  std::u16string wideSource = WideFromAnsi(source);
-  std::u16string wideDescription = WideFromAnsi(description);
+  std::u16string wideSource = AnsiToWide(source);
+  std::u16string wideDescription = AnsiToWide(description);
   create->SetGUID(iid);
   create->SetSource(wideSource.data());
   create->SetDescription(wideDescription.data());

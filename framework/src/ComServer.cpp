@@ -6,6 +6,7 @@
 #include <exception>
 
 #include "ActiveFormFactory.h"
+#include "AnsiStrings.h"
 #include "ComObj.h"
 
 namespace {
@@ -19,16 +20,6 @@ std::u16string WideAnsi(const std::string& text) {
   std::u16string wide(static_cast<size_t>(length > 0 ? length : 0), u'\0');
   if (length > 0) MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
   return wide;
-}
-
-std::string AnsiWide(const OLECHAR* text) {
-  if (!text || !*text) return {};
-  int length = WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr);
-  if (length <= 1) return {};
-  std::string ansi(static_cast<size_t>(length), '\0');
-  WideCharToMultiByte(CP_ACP, 0, text, -1, ansi.data(), length, nullptr, nullptr);
-  ansi.pop_back();
-  return ansi;
 }
 
 }  // namespace
@@ -66,7 +57,7 @@ std::string TComServer::ServerName() {
   BSTR name = nullptr;
   HRESULT hr = TypeLib()->GetDocumentation(-1, &name, nullptr, nullptr, nullptr);
   if (FAILED(hr)) throw EOleSysError("Cannot read the type library's name", hr);
-  std::string result = AnsiWide(name);
+  std::string result = WideToAnsi(name);
   SysFreeString(name);
   return result;
 }
