@@ -70,9 +70,9 @@ bool ConfigureDrive(char letter, const std::filesystem::path& folder, DriveKind 
 // ---- Windows paths ----
 
 // The absolute, normalised Windows form of a path ("x\..\y" resolved, '/' as
-// '\', relative names taken from the process's current directory, which
-// starts at "C:\"). Nothing with ERROR_INVALID_NAME for names Windows refuses
-// (wildcards, '<', '>', '|', '"', control characters, a ':' after the drive).
+// '\', relative names taken from the process's current directory). Nothing
+// with ERROR_INVALID_NAME for names Windows refuses (wildcards, '<', '>',
+// '|', '"', control characters, a ':' after the drive).
 std::optional<std::string> FullWindowsPath(const std::string& path);
 
 // The Linux path of a Windows path. Each existing component is matched
@@ -86,7 +86,9 @@ std::optional<std::filesystem::path> WindowsToLinuxPath(const std::string& windo
 // drive folder wins), in the ANSI code page; nothing otherwise.
 std::optional<std::string> LinuxToWindowsPath(const std::filesystem::path& linuxPath);
 
-// The process's current directory ("C:\" at start), full Windows form.
+// The process's current directory, full Windows form. It starts as the
+// Windows path of the Linux folder the process was started in when that
+// folder lies on a drive and its name leads back to it, else as "C:\".
 std::string CurrentWindowsDirectory();
 
 // ---- well-known folders (Windows paths) ----

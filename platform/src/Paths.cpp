@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstring>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 #include "NoThrow.h"
@@ -19,9 +20,11 @@ namespace qorv::platform {
 
 namespace {
 
+constexpr const char* kFallbackDirectory = "C:\\";
+
 struct CurrentDirectory {
   std::mutex Lock;
-  std::string Path = "C:\\";
+  std::optional<std::string> Path;  // nothing until first asked for or set
 };
 
 CurrentDirectory& Current() {
@@ -156,12 +159,39 @@ std::optional<std::string> ShortForm(const std::string& path) {
   return result;
 }
 
+// The Windows name of the Linux folder the process was started in, so that a
+// program run from a folder of a drive (an installer from its medium) finds
+// what lies beside it. "C:\" when that folder is on no drive, or when its
+// Windows name would not lead back to it (a character Windows refuses, an
+// unconvertible name, too long): a current directory that every relative
+// name fails on would be worse. Asks only about full paths, which never
+// consult the current directory, so it cannot come back here.
+std::string StartupDirectory() {
+  DWORD lastError = GetLastError();  // a successful query leaves it alone
+  std::error_code error;
+  auto folder = std::filesystem::current_path(error);
+  std::optional<std::string> windows;
+  if (!error) windows = LinuxToWindowsPath(folder);
+  auto back = windows ? WindowsToLinuxPath(*windows) : std::nullopt;
+  bool same = back && std::filesystem::equivalent(*back, folder, error);
+  SetLastError(lastError);
+  return same ? *windows : kFallbackDirectory;
+}
+
 }  // namespace
 
 std::string CurrentWindowsDirectory() {
   auto& current = Current();
+  {
+    std::lock_guard guard(current.Lock);
+    if (current.Path) return *current.Path;
+  }
+  // Worked out outside the lock: it reads the drive map, which may fill in
+  // the system root. A directory set meanwhile wins.
+  std::string startup = StartupDirectory();
   std::lock_guard guard(current.Lock);
-  return current.Path;
+  if (!current.Path) current.Path = startup;
+  return *current.Path;
 }
 
 std::optional<std::string> FullWindowsPath(const std::string& input) {
@@ -174,7 +204,8 @@ std::optional<std::string> FullWindowsPath(const std::string& input) {
       SetLastError(ERROR_INVALID_NAME);
       return std::nullopt;
     }
-    std::string current = CurrentWindowsDirectory();
+    // Only names that are not full ask for the current directory, so working
+    // out the start-up directory from full names cannot recurse.
     std::string base;
     std::string rest;
     if (HasDrivePrefix(path)) {
@@ -183,13 +214,14 @@ std::optional<std::string> FullWindowsPath(const std::string& input) {
       bool driveRelative = rest.empty() || rest[0] != '\\';
       // "D:name" continues from the current directory only on the current drive;
       // other drives start at their root (no per-drive directories are kept).
+      std::string current = driveRelative ? CurrentWindowsDirectory() : std::string();
       bool fromCurrent = driveRelative && DriveOf(current) == drive;
       base = fromCurrent ? current : std::string{drive, ':', '\\'};
     } else if (path[0] == '\\') {
-      base = std::string{DriveOf(current), ':', '\\'};
+      base = std::string{DriveOf(CurrentWindowsDirectory()), ':', '\\'};
       rest = path;
     } else {
-      base = current;
+      base = CurrentWindowsDirectory();
       rest = path;
     }
     auto parts = SplitComponents(base.substr(3));

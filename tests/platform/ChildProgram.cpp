@@ -59,10 +59,16 @@ void ReadBoth(int outFd, int errFd, std::string& out, std::string& err) {
 }  // namespace
 
 ProgramResult RunProgram(const std::string& program, const std::vector<std::string>& args) {
+  return RunProgramIn({}, program, args);
+}
+
+ProgramResult RunProgramIn(const std::filesystem::path& folder, const std::string& program,
+                           const std::vector<std::string>& args) {
   int out[2], err[2];
   if (::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0) throw std::runtime_error("pipe");
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
+  if (!folder.empty()) posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
   posix_spawn_file_actions_adddup2(&actions, out[1], 1);
   posix_spawn_file_actions_adddup2(&actions, err[1], 2);
   std::vector<std::string> argTexts{program};

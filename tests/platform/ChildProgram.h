@@ -2,6 +2,7 @@
 // tests of command-line tools.
 #pragma once
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -16,5 +17,9 @@ struct ProgramResult {
 // Runs `program` with `args` and the test's environment without DISPLAY, so
 // tools print instead of showing message boxes no one answers.
 ProgramResult RunProgram(const std::string& program, const std::vector<std::string>& args);
+
+// The same, started in the Linux folder `folder`.
+ProgramResult RunProgramIn(const std::filesystem::path& folder, const std::string& program,
+                           const std::vector<std::string>& args);
 
 }  // namespace qorv::test
