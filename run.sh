@@ -7,6 +7,8 @@
 #   ./run.sh test    build normally and with sanitizers, run every test under CTest,
 #                    then the stress stage and the fuzz targets (see README)
 #   ./run.sh build   build only (build/bin)
+#   ./run.sh installer  build, then open the installer's window on the sample
+#                    medium against the SQL Server stand-in
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -15,7 +17,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev
   libpng-dev libjpeg-dev zlib1g-dev
   libcairo2-dev libpango1.0-dev libx11-dev libxfixes-dev
-  xvfb xauth fontconfig fonts-noto-core fonts-farsiweb
+  xvfb xauth fontconfig fonts-noto-core fonts-farsiweb fonts-freefarsi
   fonts-liberation2 fonts-dejavu-core fonts-dejavu-extra fonts-noto-ui-core
   clang libclang-rt-14-dev
   libsqlite3-dev libffi-dev mingw-w64-tools libgsf-1-dev libgsf-bin
@@ -146,8 +148,12 @@ case "$cmd" in
     build build
     exec tools/demo.sh build/bin
     ;;
+  installer)
+    build build
+    exec tools/installer-demo.sh build/bin build/demo window
+    ;;
   *)
-    echo "usage: ./run.sh [demo|test|build]" >&2
+    echo "usage: ./run.sh [demo|test|build|installer]" >&2
     exit 2
     ;;
 esac

@@ -21,3 +21,5 @@ if [ -x "$bin/qorvdemo" ]; then
 elif [ ! -x "$bin/qorvinfo" ]; then
   echo "nothing to demonstrate yet"
 fi
+# The installer on the sample medium against the SQL Server stand-in.
+"$(dirname "$0")/installer-demo.sh" "$bin" "$kept"
