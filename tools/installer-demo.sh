@@ -80,5 +80,7 @@ else
   echo
   echo "== statements the SQL Server stand-in received"
   # The log writes a backslash as two.
-  sed -n -e '/^SQL\t/{s/^SQL\t/    /' -e 's/\\\\/\\/g' -e p -e '}' "$server/statements.log"
+  # Procedure calls (RPC) carry the statements sent with parameters.
+  sed -n -e '/^\(SQL\|RPC\)\t/{s/^SQL\t/    /' -e 's/^RPC\t/    [with parameters] /' -e 's/\\\\/\\/g' -e p -e '}' \
+    "$server/statements.log"
 fi
