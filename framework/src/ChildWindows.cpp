@@ -109,6 +109,16 @@ HWND ChildAt(HWND parent, int x, int y) {
   return nullptr;
 }
 
+bool IsPress(UINT message) {
+  return message == WM_LBUTTONDOWN || message == WM_RBUTTONDOWN || message == WM_LBUTTONDBLCLK;
+}
+
+// The window with the focus, when it lies inside window (not window itself).
+HWND FocusInside(HWND window) {
+  HWND focus = GetFocus();
+  return focus && focus != window && IsChild(window, focus) ? focus : nullptr;
+}
+
 }  // namespace
 
 void PaintChildWindows(HWND parent, TCanvas& canvas, const TRect& area) {
@@ -166,14 +176,33 @@ void PassMouseTo(HWND parent, HWND child, UINT message, WPARAM wParam, LPARAM lP
   if (!ClientToScreen(parent, &at) || !ScreenToClient(child, &at)) return;
   // Settled before the child runs its handlers, which may open a modal loop
   // or destroy either window.
-  if (message == WM_LBUTTONDOWN || message == WM_RBUTTONDOWN || message == WM_LBUTTONDBLCLK) SetHeldBy(parent, child);
+  if (IsPress(message)) SetHeldBy(parent, child);
   if (message == WM_LBUTTONUP || message == WM_RBUTTONUP) SetHeldBy(parent, nullptr);
+  // The pressed window takes the focus, as a window of its own on the display
+  // would, unless a window inside it already has it. A window on another
+  // thread keeps it where it is, as the platform wants.
+  if (IsPress(message) && GetFocus() != child && !FocusInside(child)) {
+    SetFocus(child);
+    // WM_SETFOCUS may have made the child go away.
+    if (!IsWindow(child)) return;
+  }
   SendMessageA(child, message, wParam, MAKELPARAM(static_cast<WORD>(at.x), static_cast<WORD>(at.y)));
 }
 
 void LeaveChildrenBut(HWND parent, HWND keep) {
   for (HWND child : VisibleChildren(parent))
     if (child != keep) SendMessageA(child, WM_MOUSELEAVE, 0, 0);
+}
+
+void TakeFocusOnPress(HWND parent, UINT message) {
+  if (IsPress(message) && FocusInside(parent)) SetFocus(parent);
+}
+
+bool PassKeyToFocus(HWND parent, UINT message, WPARAM wParam, LPARAM lParam) {
+  HWND focus = FocusInside(parent);
+  if (!focus) return false;
+  SendMessageA(focus, message, wParam, lParam);
+  return true;
 }
 
 }  // namespace qorv::framework

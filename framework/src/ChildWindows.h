@@ -43,5 +43,14 @@ HWND MouseChild(HWND parent, bool parentHoldsMouse, UINT message, LPARAM lParam)
 void PassMouseTo(HWND parent, HWND child, UINT message, WPARAM wParam, LPARAM lParam);
 // WM_MOUSELEAVE to every visible child but keep (which may be null).
 void LeaveChildrenBut(HWND parent, HWND keep);
+// A press on the parent's own area takes the focus back from a window inside
+// it, so the keys the display gives the parent are the parent's again.
+void TakeFocusOnPress(HWND parent, UINT message);
+// The display gives its keys to the top-level window, which has no way of
+// knowing the focus of the thread that owns it; the window passes a key on
+// to the window with the focus when that lies inside it (a sited form that
+// took a press), as if the display had given the key to it. True when the
+// key was passed on.
+bool PassKeyToFocus(HWND parent, UINT message, WPARAM wParam, LPARAM lParam);
 
 }  // namespace qorv::framework

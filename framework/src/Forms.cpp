@@ -554,18 +554,23 @@ LRESULT TCustomForm::WndProc(UINT message, WPARAM wParam, LPARAM lParam) {
         if (child && *alive) UpdateHover(nullptr, {});
       }
       if (!*alive) return 0;
-      if (child)
+      if (child) {
         qorv::framework::PassMouseTo(hwnd_, child, message, wParam, lParam);
-      else
-        HandleMouse(message, wParam, lParam);
+      } else {
+        qorv::framework::TakeFocusOnPress(hwnd_, message);
+        if (*alive) HandleMouse(message, wParam, lParam);
+      }
       return 0;
     }
     case WM_KEYDOWN:
     case WM_SYSKEYDOWN:
+      // System keys stay with the top-level window: Alt+F4 closes it.
+      if (message == WM_KEYDOWN && qorv::framework::PassKeyToFocus(hwnd_, message, wParam, lParam)) return 0;
       if (Enabled()) HandleKeyDown(static_cast<unsigned short>(wParam));
       if (message == WM_SYSKEYDOWN) return DefWindowProcA(hwnd_, message, wParam, lParam);
       return 0;
     case WM_CHAR:
+      if (qorv::framework::PassKeyToFocus(hwnd_, message, wParam, lParam)) return 0;
       if (Enabled()) HandleChar(static_cast<char>(wParam));
       return 0;
     case WM_CLOSE:

@@ -1,8 +1,10 @@
 // The mouse over a form sited in a host's window belongs to the sited form:
 // the host's window receives it and passes it on in the sited form's own
 // coordinates, keeps a press and its release with the same window, and lets
-// the pointer leave the sited form's controls.
+// the pointer leave the sited form's controls. A press gives the pressed
+// window the focus, and the keys the host's window receives then go to it.
 #include <gtest/gtest.h>
+#include <algorithm>
 
 #include <string>
 #include <vector>
@@ -54,6 +56,14 @@ class GuiSitedFormInput : public HeadlessGuiTest {
     control.OnMouseLeave = [this, name](TObject*) { log.push_back(name + " leave"); };
   }
 
+  void LogKeys(TCustomForm& form, const std::string& name) {
+    form.KeyPreview = true;
+    form.OnKeyDown = [this, name](TObject*, unsigned short& key, TShiftState) {
+      log.push_back(name + " key down " + std::to_string(key));
+    };
+    form.OnKeyPress = [this, name](TObject*, char& key) { log.push_back(name + " key " + std::string(1, key)); };
+  }
+
   // What the posted input did, the log emptied for the next step.
   std::vector<std::string> Taken() {
     Application->ProcessMessages();
@@ -68,6 +78,17 @@ class GuiSitedFormInput : public HeadlessGuiTest {
 };
 
 using Events = std::vector<std::string>;
+
+// Counts the times its window loses the focus.
+class TFocusCountingForm : public sited::TCornerForm {
+ public:
+  using TCornerForm::TCornerForm;
+  LRESULT WndProc(UINT message, WPARAM wParam, LPARAM lParam) override {
+    if (message == WM_KILLFOCUS) ++focusLosses;
+    return TCornerForm::WndProc(message, wParam, lParam);
+  }
+  int focusLosses = 0;
+};
 
 TEST_F(GuiSitedFormInput, AClickOverTheSitedFormIsItsOwnAndOutsideItTheHosts) {
   PostMouseButton(host, WM_LBUTTONDOWN, 70, 65);
@@ -136,6 +157,61 @@ TEST_F(GuiSitedFormInput, ThePointerLeavesTheControlsOfTheWindowItMovesOutOf) {
   EXPECT_EQ(Taken(), (Events{"corner leave"})) << "out of the host's window";
 }
 
+// Keys reach the host's window, as the display gives them to the top-level
+// window: they are the sited form's once a press gave it the focus, and the
+// host's again after a press on the host's own area.
+TEST_F(GuiSitedFormInput, APressGivesThePressedWindowTheKeys) {
+  LogKeys(host, "host");
+  LogKeys(child, "child");
+  PostChar(host, 'a');
+  EXPECT_EQ(Taken(), (Events{"host key a"})) << "nobody pressed yet";
+
+  PostClick(host, 70, 65);
+  Taken();
+  EXPECT_EQ(GetFocus(), child.Handle());
+  PostKey(host, VK_LEFT);
+  PostChar(host, 'b');
+  EXPECT_EQ(Taken(), (Events{"child key down 37", "child key b"})) << "after a press on the sited form";
+
+  PostClick(host, 35, 45);
+  Taken();
+  PostChar(host, 'c');
+  EXPECT_EQ(Taken(), (Events{"child key c"})) << "after a press on the sited form's control";
+
+  PostClick(host, 150, 100);
+  Taken();
+  EXPECT_EQ(GetFocus(), host.Handle());
+  PostKey(host, VK_LEFT);
+  PostChar(host, 'd');
+  EXPECT_EQ(Taken(), (Events{"host key down 37", "host key d"})) << "after a press on the host";
+
+  PostMouseButton(host, WM_RBUTTONDOWN, 70, 65);
+  PostMouseButton(host, WM_RBUTTONUP, 70, 65);
+  PostChar(host, 'e');
+  Application->ProcessMessages();
+  EXPECT_EQ(log.back(), "child key e") << "a right press on the sited form";
+  log.clear();
+
+  // The key goes straight to the window with the focus, which need not be
+  // the host's own child; a press on the sited form's own area takes the
+  // focus back from the form sited in it.
+  TFocusCountingForm inner{nullptr};
+  sited::PlaceIn(inner, child.Handle(), 10, 10);
+  LogKeys(inner, "inner");
+  PostClick(host, 45, 55);
+  Taken();
+  EXPECT_EQ(GetFocus(), inner.Handle());
+  PostClick(host, 46, 56);
+  Taken();
+  EXPECT_EQ(inner.focusLosses, 0) << "pressed again, the window with the focus keeps it throughout";
+  PostChar(host, 'f');
+  EXPECT_EQ(Taken(), (Events{"inner key f"})) << "a form sited in the sited form";
+  PostClick(host, 35, 45);
+  Taken();
+  PostChar(host, 'g');
+  EXPECT_EQ(Taken(), (Events{"child key g"})) << "after a press on the sited form around it";
+}
+
 // Through in-place activation into a host form's window: the control's form
 // takes the click at the place the host gave it.
 using namespace qorv::test::ole;
@@ -152,6 +228,7 @@ TEST_F(ActiveFormControlInputInHostForm, AClickOverTheActiveControlReachesItsFor
   ASSERT_EQ(object->SetClientSite(&site), S_OK);
   const RECT place{30, 15, 150, 105};
   ASSERT_EQ(object->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, &site, -1, host.Handle(), &place), S_OK);
+  site.Calls.clear();
   std::vector<std::string> clicks;
   form->OnClick = [&](TObject*) { clicks.push_back("control's form"); };
   form->OnDblClick = [&](TObject*) { clicks.push_back("control's form double"); };
@@ -163,6 +240,18 @@ TEST_F(ActiveFormControlInputInHostForm, AClickOverTheActiveControlReachesItsFor
   PostClick(host, 20, 20);
   Application->ProcessMessages();
   EXPECT_EQ(clicks, (std::vector<std::string>{"control's form", "control's form double", "control's form", "host"}));
+
+  // The press on the control gave its form the focus, which made the
+  // control UI active, and the keys the host's window receives reach its
+  // form.
+  EXPECT_NE(std::find(site.Calls.begin(), site.Calls.end(), "OnUIActivate"), site.Calls.end());
+  std::string typed;
+  form->OnKeyPress = [&](TObject*, char& key) { typed += key; };
+  PostClick(host, 100, 20);
+  PostChar(host, 'k');
+  Application->ProcessMessages();
+  EXPECT_EQ(typed, "k");
+  form->OnKeyPress = nullptr;
 
   form->OnClick = nullptr;
   form->OnDblClick = nullptr;
