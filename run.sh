@@ -59,7 +59,7 @@ run_ctest() {
 # The threaded suites (platform serial and message passing, serial engine,
 # port component, control end to end), repeated in the sanitizer builds while
 # CPU hogs keep the machine busy: races that hide on an idle machine show here.
-THREADED_SUITES='^(Tty|Substitute|Recsim|PlatformSendMessage|PlatformMessageQueue|PlatformEvents|PlatformThreads|SioWin32|SioPort|SioDispatchConcurrency|SioRecorderPort|QorvXEndToEnd)'
+THREADED_SUITES='^(Tty|Substitute|Recsim|PlatformSendMessage|PlatformMessageQueue|PlatformEvents|PlatformThreads|SioWin32|SioPort|SioDispatchConcurrency|SioRecorderPort|QorvXEndToEnd|QorvServer|QorvXCom)'
 hogs=()
 start_hogs() {
   local i
