@@ -13,6 +13,7 @@
 #include "ComObj.h"
 #include "QorvImpl1.h"
 #include "QorvMemberBoundary.h"
+#include "QorvXControlSupport.h"
 #include "RecorderState.h"
 #include "SioErrors.h"
 #include "substitutedevice.h"
@@ -23,24 +24,6 @@
 namespace {
 
 using qorv::recorder::RecorderState;
-
-template <class T>
-struct TReleaser {
-  void operator()(T* p) const {
-    if (p) p->Release();
-  }
-};
-template <class T>
-using TRef = std::unique_ptr<T, TReleaser<T>>;
-
-template <class T>
-TRef<T> Query(IUnknown* object, REFIID iid) {
-  void* found = nullptr;
-  if (FAILED(object->QueryInterface(iid, &found))) return TRef<T>();
-  return TRef<T>(static_cast<T*>(found));
-}
-
-std::u16string Wide(const std::string& text) { return std::u16string(text.begin(), text.end()); }
 
 // An event sink that records the dispids reaching it.
 class TEventRecorder final : public IDispatch {
@@ -84,26 +67,11 @@ class TEventRecorder final : public IDispatch {
   long refs_ = 1;
 };
 
-class QorvXCom : public testing::Test {
+class QorvXCom : public QorvXControlFixture {
  protected:
   void SetUp() override {
-    qorv::platform::WriteDeviceMapping(1, "substitute:recorder");
-    const std::u16string path = Wide(QORV_CONTROL_TYPELIB);
-    ASSERT_EQ(LoadTypeLibEx(path.c_str(), REGKIND_NONE, &library), S_OK);
-    ASSERT_EQ(library->GetTypeInfoOfGuid(CLSID_QorvX, &classInfo), S_OK);
-    ASSERT_EQ(library->GetTypeInfoOfGuid(IID_IQorvX, &dispatchInfo), S_OK);
-    info.ClassID = CLSID_QorvX;
-    info.ClassName = "QorvX";
-    info.Description = "QorvX Control";
-    info.ProgID = "QorvProj1.QorvX";
-    info.DispatchIID = IID_IQorvX;
-    info.EventIID = DIID_IQorvXEvents;
-    info.ClassTypeInfo = classInfo;
-    info.DispatchTypeInfo = dispatchInfo;
-    info.CreateForm = [this]() -> TActiveForm* {
-      form = NewForm<TQorvX>(nullptr);
-      return form;
-    };
+    LoadControlClass();
+    if (HasFatalFailure()) return;
     info.LiveObjects = &liveObjects;
     void* made = nullptr;
     ASSERT_EQ(TActiveFormControl::CreateInstance(info, nullptr, IID_IUnknown, &made), S_OK);
@@ -112,9 +80,7 @@ class QorvXCom : public testing::Test {
   void TearDown() override {
     control.reset();
     EXPECT_EQ(liveObjects, 0);
-    if (dispatchInfo) dispatchInfo->Release();
-    if (classInfo) classInfo->Release();
-    if (library) library->Release();
+    ReleaseControlClass();
     SetModalResponder(nullptr);
   }
 
@@ -135,12 +101,7 @@ class QorvXCom : public testing::Test {
   }
 
   std::shared_ptr<qorv::platform::SubstituteDevice> recorder = qorv::platform::SubstituteDevice::Create("recorder");
-  ITypeLib* library = nullptr;
-  ITypeInfo* classInfo = nullptr;
-  ITypeInfo* dispatchInfo = nullptr;
-  TActiveFormFactoryInfo info;
   volatile LONG liveObjects = 0;
-  TQorvX* form = nullptr;
   TRef<IUnknown> control;
 };
 

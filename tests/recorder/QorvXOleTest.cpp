@@ -8,6 +8,7 @@
 
 #include "ActiveFormControl.h"
 #include "QorvImpl1.h"
+#include "QorvXControlSupport.h"
 #include "objbase.h"
 #include "substitutedevice.h"
 #include "systemroot.h"
@@ -16,24 +17,6 @@
 #ifdef QORV_CONTROL_TYPELIB
 
 namespace {
-
-template <class T>
-struct TReleaser {
-  void operator()(T* p) const {
-    if (p) p->Release();
-  }
-};
-template <class T>
-using TRef = std::unique_ptr<T, TReleaser<T>>;
-
-template <class T>
-TRef<T> Query(IUnknown* object, REFIID iid) {
-  void* found = nullptr;
-  if (FAILED(object->QueryInterface(iid, &found))) return TRef<T>();
-  return TRef<T>(static_cast<T*>(found));
-}
-
-std::u16string Wide(const std::string& text) { return std::u16string(text.begin(), text.end()); }
 
 // The least of a container: a client site that is its own in-place site
 // over one window, giving the rectangle the control may fill.
@@ -97,33 +80,14 @@ class TMinimalSite final : public IOleClientSite, public IOleInPlaceSite {
   long refs_ = 1;
 };
 
-class QorvXOle : public testing::Test {
+class QorvXOle : public QorvXControlFixture {
  protected:
   void SetUp() override {
-    qorv::platform::WriteDeviceMapping(1, "substitute:recorder");
-    const std::u16string path = Wide(QORV_CONTROL_TYPELIB);
-    ASSERT_EQ(LoadTypeLibEx(path.c_str(), REGKIND_NONE, &library), S_OK);
-    ASSERT_EQ(library->GetTypeInfoOfGuid(CLSID_QorvX, &classInfo), S_OK);
-    ASSERT_EQ(library->GetTypeInfoOfGuid(IID_IQorvX, &dispatchInfo), S_OK);
-    info.ClassID = CLSID_QorvX;
-    info.ClassName = "QorvX";
-    info.Description = "QorvX Control";
-    info.ProgID = "QorvProj1.QorvX";
-    info.DispatchIID = IID_IQorvX;
-    info.EventIID = DIID_IQorvXEvents;
-    info.ClassTypeInfo = classInfo;
-    info.DispatchTypeInfo = dispatchInfo;
+    LoadControlClass();
+    if (HasFatalFailure()) return;
     info.MiscStatus = 0x32191;
-    info.CreateForm = [this]() -> TActiveForm* {
-      form = NewForm<TQorvX>(nullptr);
-      return form;
-    };
   }
-  void TearDown() override {
-    if (dispatchInfo) dispatchInfo->Release();
-    if (classInfo) classInfo->Release();
-    if (library) library->Release();
-  }
+  void TearDown() override { ReleaseControlClass(); }
 
   TRef<IUnknown> Create() {
     void* made = nullptr;
@@ -146,11 +110,6 @@ class QorvXOle : public testing::Test {
   }
 
   std::shared_ptr<qorv::platform::SubstituteDevice> recorder = qorv::platform::SubstituteDevice::Create("recorder");
-  ITypeLib* library = nullptr;
-  ITypeInfo* classInfo = nullptr;
-  ITypeInfo* dispatchInfo = nullptr;
-  TActiveFormFactoryInfo info;
-  TQorvX* form = nullptr;
 };
 
 TEST_F(QorvXOle, SitedInPlaceAndDrawnByTheHostAsTheFormLooks) {
