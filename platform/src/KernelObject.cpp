@@ -1,6 +1,14 @@
 #include "KernelObject.h"
 
+#include <linux/futex.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <climits>
+#include <cstdint>
 
 #include "synch.h"
 #include "winerror.h"
@@ -82,6 +90,11 @@ std::mutex& WaitLock() {
 }
 
 // One per thread; registered on every object the thread is blocked on.
+//
+// It parks on a futex of its own rather than a condition variable: a
+// condition variable hands WaitLock back marked as contended, so every wake-up
+// (a timed-out one included) cost one more system call to release it, and a
+// thread that waits in a loop paid that on every turn.
 class Waiter {
  public:
   void Register(Waitable& object) { object.waiters_.push_back(this); }
@@ -89,11 +102,46 @@ class Waiter {
     auto& list = object.waiters_;
     list.erase(std::remove(list.begin(), list.end(), this), list.end());
   }
-  std::condition_variable wake;
+  // WaitLock held.
+  void Notify() {
+    signals_.fetch_add(1, std::memory_order_release);
+    if (parked_) Wake();
+  }
+  // WaitLock held on entry through `lock`, and again on return; returns after
+  // a Notify, at the deadline, or spuriously.
+  void Park(std::unique_lock<std::mutex>& lock, std::optional<WaitClock::time_point> deadline) {
+    const std::uint32_t seen = signals_.load(std::memory_order_acquire);
+    parked_ = true;
+    lock.unlock();
+    Sleep(seen, deadline);
+    lock.lock();
+    parked_ = false;
+  }
+
+ private:
+  void Wake() { syscall(SYS_futex, &signals_, FUTEX_WAKE_PRIVATE, 1, nullptr, nullptr, 0); }
+  // A Notify between the unlock and the sleep changed the word, so the sleep
+  // returns at once instead of missing it.
+  void Sleep(std::uint32_t seen, std::optional<WaitClock::time_point> deadline) {
+    if (!deadline) {
+      syscall(SYS_futex, &signals_, FUTEX_WAIT_PRIVATE, seen, nullptr, nullptr, 0);
+      return;
+    }
+    // The steady clock is CLOCK_MONOTONIC, which FUTEX_WAIT_BITSET measures an
+    // absolute deadline on.
+    auto since = std::max(deadline->time_since_epoch(), WaitClock::duration::zero());
+    auto seconds = std::chrono::duration_cast<std::chrono::seconds>(since);
+    timespec until{static_cast<time_t>(seconds.count()),
+                   static_cast<long>(std::chrono::duration_cast<std::chrono::nanoseconds>(since - seconds).count())};
+    syscall(SYS_futex, &signals_, FUTEX_WAIT_BITSET_PRIVATE, seen, &until, nullptr, FUTEX_BITSET_MATCH_ANY);
+  }
+
+  std::atomic<std::uint32_t> signals_{0};
+  bool parked_ = false;  // WaitLock
 };
 
 void Waitable::WakeWaiters() {
-  for (Waiter* waiter : waiters_) waiter->wake.notify_one();
+  for (Waiter* waiter : waiters_) waiter->Notify();
 }
 
 std::optional<WaitClock::time_point> DeadlineAfter(DWORD milliseconds) {
@@ -134,10 +182,7 @@ DWORD WaitOnObjects(std::unique_lock<std::mutex>& lock, const std::vector<std::s
 
     for (auto& object : objects) self.Register(*object);
     if (extra) self.Register(*extra);
-    if (deadline)
-      self.wake.wait_until(lock, *deadline);
-    else
-      self.wake.wait(lock);
+    self.Park(lock, deadline);
     for (auto& object : objects) self.Unregister(*object);
     if (extra) self.Unregister(*extra);
   }
