@@ -114,9 +114,7 @@ int TSioBaseDispatcher::OpenDevice(const char* name, DWORD baud, int parity, int
   {
     TSioLock inputLock(InputLock);
     InputRing = std::make_unique<BYTE[]>(InputRingSize);
-    InHead = 0;
-    InTail = 0;
-    InputFull = false;
+    ResetInputPositions();
     ReadAheadCount = 0;
     ReadAheadActive = false;
   }
@@ -212,9 +210,7 @@ void TSioBaseDispatcher::StopAndFreeRings() {
   }
   TSioLock inputLock(InputLock);
   InputRing.reset();
-  InHead = 0;
-  InTail = 0;
-  InputFull = false;
+  ResetInputPositions();
   ScanBacklog = 0;
 }
 

@@ -17,6 +17,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -270,7 +271,13 @@ class TSioBaseDispatcher {
   bool CheckDataMatch();
   bool CheckStatusChange();
   bool CheckTimerExpiry();
+  // Moves what the driver holds into the input ring; true when it held
+  // bytes or the ring is full. The driver is asked and read without
+  // InputLock, so readers taking bytes meanwhile never wait on the device.
   bool FillInputRing();
+  // The same, unless `busy` is set when the fill would start: then nothing is
+  // read, and the bytes are left for the next fill.
+  bool FillInputRingUnless(const std::atomic<bool>& busy);
   static bool MatchDataByte(TDataTrigger& trigger, BYTE c);
   void DropAllTriggers();
   void ClearStatusHits();
@@ -350,12 +357,25 @@ class TSioBaseDispatcher {
   WORD UartBase = 0;
   bool NtPlatform = true;  // this platform has no x86 I/O ports, as on NT
 
-  // Input ring: InputLock.
+  // Input ring: InputLock. The positions, the full flag and the read-ahead
+  // flag are changed only under it, but atomic, so that asking whether bytes
+  // wait needs no lock.
   std::unique_ptr<BYTE[]> InputRing;
-  DWORD InHead = 0;
-  DWORD InTail = 0;
-  bool InputFull = false;
-  bool ReadAheadActive = false;
+  std::atomic<DWORD> InHead = 0;
+  std::atomic<DWORD> InTail = 0;
+  std::atomic<bool> InputFull = false;
+  // Odd while the positions are set back to the start: no single order of
+  // those stores keeps an empty ring looking empty, so a reader without the
+  // lock that sees this change asks again under it.
+  std::atomic<DWORD> InputResets = 0;
+  // Changes whenever the waiting bytes are dropped or the ring is set up
+  // again; a fill that read outside InputLock keeps its bytes only if the
+  // count is unchanged when it adds them.
+  DWORD InputEpoch = 0;
+  // After the last fill: whether it took everything the driver held
+  // (dispatch worker).
+  std::atomic<bool> DriverDrained = true;
+  std::atomic<bool> ReadAheadActive = false;
   DWORD ReadAheadCount = 0;
   DWORD ReadAheadMax = 0;
   DWORD ReadAheadThread = 0;  // the thread whose reads are the notified handler's
@@ -391,6 +411,8 @@ class TSioBaseDispatcher {
   CRITICAL_SECTION StateLock;
   CRITICAL_SECTION OutputLock;
   CRITICAL_SECTION InputLock;
+  // One fill at a time: a fill writes the free part of the ring unlocked.
+  std::mutex FillLock;
 
   // Handlers and triggers: StateLock while changed.
   std::vector<std::unique_ptr<TWindowHandler>> WindowHandlers;
@@ -451,12 +473,15 @@ class TSioBaseDispatcher {
   // the byte that completes a match; true then, with its position in
   // matchedAt. Skips them all when no trigger has a pattern.
   bool ScanNewBytes(DWORD& matchedAt, DWORD& longest, DWORD& lengthTrigger, bool& scanned);
+  // Sets the positions back to the start of an empty ring; InputLock held.
+  void ResetInputPositions();
   // Moves the scan up to InTail when readers took bytes it had not reached.
   // InputLock held.
   void KeepScanWithinInput();
-  // InputLock held; what was read goes to logged while logging is on.
-  bool FillInputRingLocked(std::vector<std::vector<BYTE>>& logged);
-  int ReadIntoRing(DWORD count, std::vector<std::vector<BYTE>>& logged);
+  // Reads up to count bytes into the ring at position; how many came.
+  DWORD ReadIntoRing(DWORD position, DWORD count);
+  // FillInputRing's work; FillLock held.
+  bool FillInputRingHeld();
   template <class Handler, class Call>
   bool DeliverToList(std::vector<std::unique_ptr<Handler>>& list, const Call& call, bool& stopped);
   void DeliverToAllHandlers(UINT msg, WPARAM wParam, DWORD data, bool portHandlerActive, bool& stopped);

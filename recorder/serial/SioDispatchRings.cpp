@@ -22,12 +22,35 @@ DWORD TSioBaseDispatcher::RingDistance(DWORD head, DWORD tail, bool full) {
 bool TSioBaseDispatcher::IsReadAheadRead() const { return ReadAheadActive && ReadAheadThread == GetCurrentThreadId(); }
 
 bool TSioBaseDispatcher::HasInput() {
+  // Outside a read-ahead the answer needs no lock: every change of the
+  // positions is made under InputLock in an order that never shows waiting
+  // bytes as gone (see FillInputRing), so this reads one state the ring was
+  // in. A polling host asks once per byte.
+  DWORD resets = InputResets.load(std::memory_order_acquire);
+  if (resets % 2 == 0 && !ReadAheadActive.load(std::memory_order_acquire)) {
+    bool waiting = InHead.load(std::memory_order_acquire) != InTail.load(std::memory_order_acquire) ||
+                   InputFull.load(std::memory_order_acquire);
+    std::atomic_thread_fence(std::memory_order_acquire);
+    if (InputResets.load(std::memory_order_relaxed) == resets) return waiting;
+  }
   TSioLock lock(InputLock);
   if (IsReadAheadRead()) {
     DWORD next = WrapInput(InTail + ReadAheadCount);
     return next != InHead || (InputFull && ReadAheadCount < InputRingSize);
   }
   return InHead != InTail || InputFull;
+}
+
+void TSioBaseDispatcher::ResetInputPositions() {
+  InputResets.fetch_add(1, std::memory_order_relaxed);
+  std::atomic_thread_fence(std::memory_order_release);
+  InHead.store(0, std::memory_order_relaxed);
+  InTail.store(0, std::memory_order_relaxed);
+  InputFull.store(false, std::memory_order_relaxed);
+  InputResets.fetch_add(1, std::memory_order_release);
+  ++InputEpoch;
+  // Bytes may have come before anyone listened for their event.
+  DriverDrained = false;
 }
 
 int TSioBaseDispatcher::PeekInputLocked(BYTE& value, DWORD n) const {
@@ -55,8 +78,8 @@ int TSioBaseDispatcher::TakeInput(BYTE& value) {
     } else {
       result = PeekInputLocked(value, 1);
       if (result == 0) {
-        InTail = WrapInput(InTail + 1);
-        InputFull = false;
+        InTail.store(WrapInput(InTail.load(std::memory_order_relaxed) + 1), std::memory_order_release);
+        InputFull.store(false, std::memory_order_release);
         KeepScanWithinInput();
       }
     }
@@ -78,10 +101,11 @@ int TSioBaseDispatcher::DiscardInput() {
   TSioLock stateLock(StateLock);
   TSioLock lock(InputLock);
   int result = FlushSide(true);
+  ++InputEpoch;
   if (ReadAheadActive) {
     ReadAheadMax = RingDistance(InHead, InTail, InputFull);
   } else {
-    InTail = InHead;
+    InTail = InHead.load();
     ReadAheadCount = 0;
   }
   InputFull = false;

@@ -444,69 +444,92 @@ bool TSioBaseDispatcher::CheckTimerExpiry() {
 
 // ---- Filling the input ring ----
 
-int TSioBaseDispatcher::ReadIntoRing(DWORD count, std::vector<std::vector<BYTE>>& logged) {
-  int got = ReadDevice(&InputRing[InHead], count);
+DWORD TSioBaseDispatcher::ReadIntoRing(DWORD position, DWORD count) {
+  int got = ReadDevice(&InputRing[position], count);
   if (got < 0) {
     ReadFailed(-1);
     got = 0;
   }
-  DWORD n = std::min(static_cast<DWORD>(got), count);
-  ScanBacklog += n;
-  if (LogActive) logged.emplace_back(&InputRing[InHead], &InputRing[InHead] + n);
-  InHead += n;
-  return static_cast<int>(n);
+  return std::min(static_cast<DWORD>(got), count);
 }
 
 bool TSioBaseDispatcher::FillInputRing() {
-  // The log lives under StateLock, which is never taken inside InputLock, so
-  // what was read is logged once the ring is released.
-  std::vector<std::vector<BYTE>> logged;
-  bool result;
-  {
-    TSioLock lock(InputLock);
-    result = FillInputRingLocked(logged);
-  }
-  for (const std::vector<BYTE>& bytes : logged) {
-    DWORD n = static_cast<DWORD>(bytes.size());
-    AddLogEntry(LogDispatch, SubReadCom, n, bytes.data(), n);
-  }
-  return result;
+  std::lock_guard fill(FillLock);
+  return FillInputRingHeld();
 }
 
-bool TSioBaseDispatcher::FillInputRingLocked(std::vector<std::vector<BYTE>>& logged) {
-  if (InputFull) return true;
-  if (InputRing == nullptr) return false;
+bool TSioBaseDispatcher::FillInputRingUnless(const std::atomic<bool>& busy) {
+  std::lock_guard fill(FillLock);
+  if (busy) {
+    DriverDrained = false;
+    return false;
+  }
+  return FillInputRingHeld();
+}
+
+bool TSioBaseDispatcher::FillInputRingHeld() {
+  // Only this fill writes between the head and the tail, and readers only
+  // make that room larger, so the room seen here stays free while the driver
+  // is asked and read without InputLock.
+  DWORD head;
+  DWORD tail;
+  DWORD epoch;
+  {
+    TSioLock lock(InputLock);
+    if (InputFull) {
+      DriverDrained = false;
+      return true;
+    }
+    if (InputRing == nullptr) return false;
+    head = InHead;
+    tail = InTail;
+    epoch = InputEpoch;
+  }
+  PollDeviceErrors();
   DWORD queued;
   {
     TSioLock outputLock(OutputLock);
-    PollDeviceErrors();
     queued = DeviceStatus.cbInQue;
   }
+  DriverDrained = queued == 0;
   if (queued == 0) return false;
 
-  DWORD free;
-  DWORD run;
-  if (InTail == InHead) {
-    free = InputRingSize;
-    run = InputRingSize - InHead;
-  } else if (InTail < InHead) {
-    free = InTail + InputRingSize - InHead;
-    run = InputRingSize - InHead;
-  } else {
-    free = run = InTail - InHead;
-  }
+  // The whole free run up to the ring's end is asked for; the part after the
+  // wrap only for what the driver said it holds.
+  DWORD free = head == tail ? InputRingSize : RingDistance(tail, head, false);
+  DWORD run = std::min(free, InputRingSize - head);
   DWORD want = std::min(free, queued);
-  DWORD second = run < want ? want - run : 0;
-  DWORD count = 0;
-  if (run != 0) {
-    count = static_cast<DWORD>(ReadIntoRing(run, logged));
-    if (count < run) second = 0;
+  DWORD firstCount = ReadIntoRing(head, run);
+  DWORD second = 0;
+  bool readSecond = firstCount == run && want > run;
+  if (readSecond) second = ReadIntoRing(0, want - run);
+  DWORD count = firstCount + second;
+  // Each read is its own log entry, as it was its own read; copied now,
+  // while the bytes are still this fill's alone.
+  std::vector<BYTE> logged;
+  if (LogActive) {
+    logged.assign(&InputRing[head], &InputRing[head] + firstCount);
+    logged.insert(logged.end(), &InputRing[0], &InputRing[0] + second);
   }
-  if (InHead == InputRingSize) InHead = 0;
-  if (count != 0) InputFull = InHead == InTail;
-  if (second != 0) {
-    ReadIntoRing(second, logged);
-    InputFull = InHead == InTail;
+  {
+    TSioLock lock(InputLock);
+    // A discard or a new ring since the room was seen: the bytes go with it.
+    if (count != 0 && epoch == InputEpoch) {
+      // Full is set before the head reaches the tail, so that a reader
+      // without the lock never sees waiting bytes as an empty ring.
+      DWORD newHead = (head + count) % InputRingSize;
+      if (newHead == InTail.load(std::memory_order_relaxed)) InputFull.store(true, std::memory_order_release);
+      InHead.store(newHead, std::memory_order_release);
+      ScanBacklog += count;
+    }
+    // Bytes arriving after the count came with an event of their own; only a
+    // ring that filled may have left some behind.
+    DriverDrained = count >= queued && !InputFull;
+  }
+  // The log lives under StateLock, which is never taken inside InputLock.
+  if (LogActive) {
+    AddLogEntry(LogDispatch, SubReadCom, firstCount, logged.data(), firstCount);
+    if (readSecond) AddLogEntry(LogDispatch, SubReadCom, second, logged.data() + firstCount, second);
   }
   return true;
 }
