@@ -98,8 +98,12 @@ class TDispThread : public TSioDispatcherThread {
   void Finish() override;
 
  private:
-  void ServicePass();
+  // signalled: the event worker asked for this pass and waits for its end.
+  void ServicePass(bool signalled);
   void TimerPass();
+  // Marks a pass as under way, once any fill the event worker started has
+  // ended; from then until the pass ends that worker leaves filling to it.
+  void BeginPass();
   // How long to wait for the next device event before a pass of its own.
   DWORD NextWait();
   DWORD LastInTail = 0;
@@ -170,6 +174,11 @@ class TSioWin32Dispatcher : public TSioBaseDispatcher {
   // The read completion record; its event is ReadComplete.
   OVERLAPPED ReadRecord{};
   HANDLE ReadComplete = nullptr;
+  // Set by the dispatch worker for the length of each pass: the event worker
+  // moves received bytes into the input ring itself only between passes, so
+  // a line is there one thread's turn after it arrived, and no handler sees
+  // the ring grow while it runs.
+  std::atomic<bool> PassUnderway = false;
 
  protected:
   friend class TSioDispatcherThread;

@@ -1,6 +1,7 @@
 // The bodies of the three workers of an open port.
 #include <algorithm>
 #include <atomic>
+#include <mutex>
 #include <vector>
 
 #include "SioDispatchLock.h"
@@ -50,6 +51,7 @@ void TComThread::Execute() {
     while (!d.StopRequested) {
       if (!WaitForDeviceEvent(record, mask)) break;
       if (d.StopRequested) break;
+      if (FlagIsSet(LastEventMask(d), EV_RXCHAR)) d.FillInputRingUnless(d.PassUnderway);
       SetEvent(d.EventReady);
       WaitForSingleObject(d.ServiceDone, INFINITE);
     }
@@ -95,13 +97,22 @@ void TDispThread::Execute() {
   SetEvent(d.WorkerAck);
   DWORD waitMs = kDispatchWakeMs;
   do {
-    if (waitMs != 0) WaitForSingleObject(d.EventReady, waitMs);
+    bool signalled = waitMs == 0 || WaitForSingleObject(d.EventReady, waitMs) == WAIT_OBJECT_0;
     if (d.StopRequested) return;
-    ServicePass();
+    BeginPass();
+    ServicePass(signalled);
     TimerPass();
     waitMs = NextWait();
+    d.PassUnderway = false;
   } while (!d.StopRequested && !d.ClosePending);
   SetEvent(d.WorkerAck);
+}
+
+void TDispThread::BeginPass() {
+  TSioWin32Dispatcher& d = Dispatcher;
+  d.PassUnderway = true;
+  // A fill that began before the flag was set ends before the pass starts.
+  std::lock_guard settled(d.FillLock);
 }
 
 void TDispThread::Finish() {
@@ -124,14 +135,17 @@ DWORD TDispThread::NextWait() {
     full = d.InputFull;
     tail = d.InTail;
   }
+  if (tail != LastInTail) IdleBacklogWakes = 0;
+  LastInTail = tail;
+  // A fill that took all the driver held needs no second look: what arrived
+  // since comes with an event.
+  if (d.DriverDrained && !full) return kDispatchWakeMs;
   d.PollDeviceErrors();
   DWORD held;
   {
     TSioLock lock(d.OutputLock);
     held = d.DeviceStatus.cbInQue;
   }
-  if (tail != LastInTail) IdleBacklogWakes = 0;
-  LastInTail = tail;
   if (held == 0) return kDispatchWakeMs;
   if (!full) return 0;
   // A full ring empties only as fast as its reader takes bytes; a reader that
@@ -157,7 +171,7 @@ bool TDispThread::RepeatDataChecks() {
   return true;
 }
 
-void TDispThread::ServicePass() {
+void TDispThread::ServicePass(bool signalled) {
   TSioWin32Dispatcher& d = Dispatcher;
   DWORD events = LastEventMask(d);
   if (FlagIsSet(events, kModemEvents)) {
@@ -171,13 +185,19 @@ void TDispThread::ServicePass() {
     d.PollDeviceErrors();
     if (!d.HandlersRunning && !RepeatStatusChecks()) return;
   }
-  d.FillInputRing();
+  // While the event worker runs it fills the ring for every arrival that
+  // finds no pass under way, so a pass reads the driver only when the last
+  // fill left bytes there (or was left to it), or when that worker is gone.
+  if (!d.DriverDrained || d.ComWorker.load() == nullptr) d.FillInputRing();
   if (!d.HandlersRunning) {
     if (!RepeatStatusChecks()) return;
     if (!RepeatDataChecks()) return;
   }
   if (d.StatusHitThisPass) d.ClearStatusHits();
-  SetEvent(d.ServiceDone);
+  // Only the event worker waits for this, and only after it asked for the
+  // pass; a pass of this worker's own would leave the event set for the next
+  // request, which would then not wait for its pass.
+  if (signalled) SetEvent(d.ServiceDone);
 }
 
 void TDispThread::TimerPass() {
