@@ -326,3 +326,63 @@ TEST_F(SioWin32Fixture, SynchronizedHandlerRunsOnTheCreatingThread) {
   EXPECT_EQ(probe.thread.load(), GetCurrentThreadId());
   d.CloseDevice();
 }
+
+namespace {
+
+struct TGrowthProbe {
+  TSioWin32Dispatcher* Dispatcher = nullptr;
+  std::shared_ptr<SubstituteDevice> Device;
+  std::atomic<bool> DrainedAtEntry{false};
+  std::atomic<bool> EventWorkerLeftTheBytes{false};
+  std::atomic<DWORD> CountAtEntry{99};
+  std::atomic<DWORD> CountAtExit{99};
+  std::atomic<int> Calls{0};
+};
+
+TGrowthProbe* growthProbe = nullptr;
+
+// A timer handler runs inside a pass of the dispatch worker; bytes arriving
+// meanwhile must wait for the pass to end.
+void ArriveDuringTimerHandler(UINT msg, WPARAM, LPARAM) {
+  if (msg != msgTriggerTimer || growthProbe->Calls++ != 0) return;
+  TSioWin32Dispatcher& d = *growthProbe->Dispatcher;
+  growthProbe->DrainedAtEntry = d.DriverDrained.load();
+  growthProbe->CountAtEntry = d.InputCount();
+  growthProbe->Device->QueueInput("late");
+  // The event worker takes the arrival's event and, finding the pass under
+  // way, leaves the bytes in the driver and says so.
+  growthProbe->EventWorkerLeftTheBytes = WaitUntil([&] { return !d.DriverDrained; });
+  growthProbe->CountAtExit = d.InputCount();
+}
+
+}  // namespace
+
+TEST_F(SioWin32Fixture, BytesArrivingDuringAHandlerReachTheRingOnlyAfterItsPass) {
+  TSioWin32Dispatcher d(nullptr);
+  TGrowthProbe probe;
+  probe.Dispatcher = &d;
+  probe.Device = Device;
+  growthProbe = &probe;
+  ASSERT_EQ(Open(d), 0);
+  // The first pass finds the driver empty.
+  ASSERT_TRUE(WaitUntil([&] { return d.DriverDrained.load(); }));
+  d.AddProcedureHandler(ArriveDuringTimerHandler);
+  ASSERT_GT(d.AddTimerTrigger(1), 0);
+  ASSERT_TRUE(WaitUntil([&] { return probe.Calls.load() > 0 && probe.CountAtExit != 99u; }));
+  EXPECT_TRUE(probe.DrainedAtEntry);
+  EXPECT_TRUE(probe.EventWorkerLeftTheBytes);
+  EXPECT_EQ(probe.CountAtEntry, 0u);
+  EXPECT_EQ(probe.CountAtExit, 0u) << "the ring did not grow while the handler ran";
+  EXPECT_EQ(Receive(d, 4), "late") << "the next pass takes them";
+  d.CloseDevice();
+  growthProbe = nullptr;
+}
+
+TEST_F(SioWin32Fixture, BurstLargerThanTheRingArrivesWholeAndInOrder) {
+  TSioWin32Dispatcher d(nullptr);
+  ASSERT_EQ(d.OpenDevice("\\\\.\\COM9", 115200, NOPARITY, 8, 1, 40000, 4096, 0), 0);
+  std::string burst(30000, '\0');
+  for (size_t i = 0; i < burst.size(); ++i) burst[i] = static_cast<char>(i * 31 + (i >> 9));
+  Device->QueueInput(burst);
+  EXPECT_EQ(Receive(d, burst.size()), burst) << "what the ring could not take waited in the driver";
+}
