@@ -51,10 +51,12 @@ BOOL CommPort::Read(void* buffer, DWORD count, DWORD* done, OVERLAPPED* overlapp
   if (closed_ || (gone_ && input_.empty())) return FailWith(ERROR_DEVICE_REMOVED);
   if (buffer == nullptr && count > 0) return FailWith(ERROR_INVALID_PARAMETER);
   bool wasFull = InputRoomLocked() == 0;
+  auto* bytes = static_cast<std::uint8_t*>(buffer);
   auto n = std::min<std::size_t>(count, input_.size());
-  std::copy_n(input_.begin(), n, static_cast<std::uint8_t*>(buffer));
+  std::copy_n(input_.begin(), n, bytes);
   input_.erase(input_.begin(), input_.begin() + static_cast<std::ptrdiff_t>(n));
   if (wasFull && n > 0) WakeLocked();
+  if (n < count && input_.empty() && UsableLocked()) n += ReadLineLocked(bytes + n, count - n);
   SetCount(done, static_cast<DWORD>(n));
   CompleteOverlapped(overlapped, ERROR_SUCCESS, static_cast<DWORD>(n));
   return TRUE;

@@ -65,6 +65,10 @@ class CommPort : public IoObject {
   // Bytes received that the line holds beyond the input queue, and bytes
   // handed to the line but not yet sent.
   virtual DWORD LineInputCountLocked() { return 0; }
+  // Takes up to count received bytes the line still holds (they follow the
+  // input queue's); how many. A read that emptied the queue goes on here, so
+  // it returns every byte ClearCommError counted.
+  virtual std::size_t ReadLineLocked(std::uint8_t*, std::size_t) { return 0; }
   virtual DWORD LineOutputCountLocked() { return 0; }
   // Lets a device fold in line errors it learns of by asking (counters).
   virtual void RefreshLineErrorsLocked() {}

@@ -321,6 +321,23 @@ DWORD TtyDevice::LineInputCountLocked() {
   return tty::InputCount(device_.Get(), &count) == 0 ? count : 0;
 }
 
+std::size_t TtyDevice::ReadLineLocked(std::uint8_t* buffer, std::size_t count) {
+  std::size_t taken = 0;
+  while (taken < count) {
+    ssize_t n = ::read(device_.Get(), buffer + taken, count - taken);
+    if (n > 0) {
+      taken += static_cast<std::size_t>(n);
+      continue;
+    }
+    if (n < 0 && errno == EINTR) continue;
+    // Nothing more now, or the line's end: the I/O thread finds the latter
+    // on its next look and marks the device gone.
+    break;
+  }
+  if (taken > 0 && hasCounters_) RefreshLineErrorsLocked();
+  return taken;
+}
+
 DWORD TtyDevice::LineOutputCountLocked() {
   DWORD count = 0;
   return tty::OutputCount(device_.Get(), &count) == 0 ? count : 0;

@@ -42,6 +42,7 @@ class TtyDevice : public CommPort {
   DWORD ModemStatusLocked(DWORD* status) override;
   DWORD PurgeLineLocked(DWORD flags) override;
   DWORD LineInputCountLocked() override;
+  std::size_t ReadLineLocked(std::uint8_t* buffer, std::size_t count) override;
   DWORD LineOutputCountLocked() override;
   void RefreshLineErrorsLocked() override;
   void WakeLocked() override;

@@ -311,6 +311,31 @@ TEST_F(TtyPortTest, OneMegabyteEachWayAtOnceLosesNoByte) {
   EXPECT_TRUE(farReceived == outgoing) << "sent " << farReceived.size() << " bytes";
 }
 
+// A reader sizes its read by the count ClearCommError gives, which includes
+// bytes the tty still holds; the read must bring them all, not only those the
+// port's thread has moved already.
+TEST_F(TtyPortTest, ReadFileReturnsEveryByteClearCommErrorCounted) {
+  std::string sent;
+  std::string received;
+  std::string buffer(4096, '\0');
+  for (unsigned round = 0; round < 300; ++round) {
+    const std::string piece = Pattern(97 + round % 50, round);
+    sent += piece;
+    pty.WriteAll(piece);
+    COMSTAT comstat{};
+    DWORD errors = 0;
+    ASSERT_TRUE(qorv::test::WaitUntil([&] { return ClearCommError(port, &errors, &comstat) && comstat.cbInQue > 0; }));
+    const DWORD counted = std::min<DWORD>(comstat.cbInQue, static_cast<DWORD>(buffer.size()));
+    Overlapped read;
+    DWORD got = 0;
+    ASSERT_TRUE(ReadFile(port, buffer.data(), counted, &got, &read.record)) << GetLastError();
+    ASSERT_EQ(got, counted) << "round " << round;
+    received.append(buffer.data(), got);
+  }
+  received += qorv::test::ReceiveExactly(port, sent.size() - received.size());
+  EXPECT_TRUE(received == sent) << "received " << received.size() << " of " << sent.size() << " bytes";
+}
+
 // ---- the far end going away ----
 
 TEST_F(TtyPortTest, ClosedMasterEndsPendingWorkWithoutSpinningOrHanging) {
