@@ -8,8 +8,11 @@
 //   send:    host writes -> pty -> far side reads.
 // The far side (the pty master) is the same code for both, writes and reads
 // kChunk bytes at a time, and the receiving end checks every byte. The host
-// writes kChunk bytes at a time too; the engine's host reads with
-// InputReady/ReadChar and yields when nothing waits, as a polling host does.
+// writes kChunk bytes at a time too. The engine's port has 20,000-byte queues
+// each way, as a host moving bulk data would set them (the default output
+// queue holds one chunk, so each write would wait for the last to leave). The
+// engine's host reads with InputReady/ReadChar and yields when nothing waits,
+// as a polling host does.
 // Raw and engine runs alternate over kRounds rounds; each run gets a fresh
 // temporary system root and its own port number. Printed per transfer:
 // min/median/max MB/s, process CPU ns per byte (median), and the ratio of the
@@ -199,6 +202,7 @@ std::unique_ptr<TSioComPort> OpenEnginePort(const std::string& slave) {
   auto port = std::make_unique<TSioComPort>(nullptr);
   port->SetBaud(115200);
   port->SetInSize(20000);
+  port->SetOutSize(20000);
   port->SetAutoOpen(false);
   port->SetDTR(false);
   port->SetRTS(false);
