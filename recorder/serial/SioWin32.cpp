@@ -404,6 +404,8 @@ void TSioWin32Dispatcher::StartWorkers() {
   WorkersRunning = true;
   WorkersStarted = true;
   StopRequested = false;
+  // A dispatch worker that ended inside a pass left the mark set.
+  PassUnderway = false;
   // A worker that cannot be created or does not answer in time is not
   // reported; the others still run.
   if (TSioDispatcherThread::Launch<TComThread>(*this)) WaitForSingleObject(WorkerAck, kWorkerStartTimeoutMs);

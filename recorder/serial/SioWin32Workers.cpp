@@ -194,9 +194,9 @@ void TDispThread::ServicePass(bool signalled) {
     if (!RepeatDataChecks()) return;
   }
   if (d.StatusHitThisPass) d.ClearStatusHits();
-  // Only the event worker waits for this, and only after it asked for the
-  // pass; a pass of this worker's own would leave the event set for the next
-  // request, which would then not wait for its pass.
+  // Only the event worker waits for this, after it asked for a pass; a pass
+  // whose wait only timed out would leave the event set for the next request,
+  // which then would not wait for its own pass.
   if (signalled) SetEvent(d.ServiceDone);
 }
 
