@@ -372,8 +372,8 @@ class TSioBaseDispatcher {
   // again; a fill that read outside InputLock keeps its bytes only if the
   // count is unchanged when it adds them.
   DWORD InputEpoch = 0;
-  // After the last fill: whether it took everything the driver held
-  // (dispatch worker).
+  // After the last fill: whether it took everything the driver held (the
+  // workers, one fill at a time).
   std::atomic<bool> DriverDrained = true;
   std::atomic<bool> ReadAheadActive = false;
   DWORD ReadAheadCount = 0;
