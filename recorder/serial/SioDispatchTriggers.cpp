@@ -504,13 +504,6 @@ bool TSioBaseDispatcher::FillInputRingHeld() {
   bool readSecond = firstCount == run && want > run;
   if (readSecond) second = ReadIntoRing(0, want - run);
   DWORD count = firstCount + second;
-  // Each read is its own log entry, as it was its own read; copied now,
-  // while the bytes are still this fill's alone.
-  std::vector<BYTE> logged;
-  if (LogActive) {
-    logged.assign(&InputRing[head], &InputRing[head] + firstCount);
-    logged.insert(logged.end(), &InputRing[0], &InputRing[0] + second);
-  }
   {
     TSioLock lock(InputLock);
     // A discard or a new ring since the room was seen: the bytes go with it.
@@ -526,10 +519,12 @@ bool TSioBaseDispatcher::FillInputRingHeld() {
     // ring that filled may have left some behind.
     DriverDrained = count >= queued && !InputFull;
   }
-  // The log lives under StateLock, which is never taken inside InputLock.
+  // Each read is its own log entry, as it was its own read. The log lives
+  // under StateLock, which is never taken inside InputLock; the bytes stay as
+  // read until this fill ends, as only a fill writes the ring.
   if (LogActive) {
-    AddLogEntry(LogDispatch, SubReadCom, firstCount, logged.data(), firstCount);
-    if (readSecond) AddLogEntry(LogDispatch, SubReadCom, second, logged.data() + firstCount, second);
+    AddLogEntry(LogDispatch, SubReadCom, firstCount, &InputRing[head], firstCount);
+    if (readSecond) AddLogEntry(LogDispatch, SubReadCom, second, &InputRing[0], second);
   }
   return true;
 }
