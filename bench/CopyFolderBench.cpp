@@ -10,13 +10,10 @@
 //   copy_folder_bench [rounds] [folder]   (rounds: even, default 6; folder:
 //                                          where the trees go, default the
 //                                          temporary folder)
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -29,10 +26,9 @@
 #include <systemroot.h>
 
 #include "Application.h"
+#include "CopyBaseline.h"
 
 namespace fs = std::filesystem;
-
-extern char** environ;
 
 namespace {
 
@@ -77,30 +73,7 @@ double ShellCopySeconds(const std::string& from, const std::string& to) {
 }
 
 double CpSeconds(const fs::path& from, const fs::path& to) {
-  std::string source = from.string();
-  std::string target = to.string();
-  char* argv[] = {const_cast<char*>("cp"), const_cast<char*>("-r"), source.data(), target.data(), nullptr};
-  ::sync();
-  auto start = Clock::now();
-  pid_t pid = 0;
-  if (posix_spawnp(&pid, "cp", nullptr, nullptr, argv, environ) != 0) {
-    std::perror("cp");
-    std::exit(1);
-  }
-  int status = 0;
-  waitpid(pid, &status, 0);
-  double seconds = std::chrono::duration<double>(Clock::now() - start).count();
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-    std::fprintf(stderr, "cp -r failed\n");
-    std::exit(1);
-  }
-  return seconds;
-}
-
-double GeometricMean(const std::vector<double>& values) {
-  double logs = 0;
-  for (double v : values) logs += std::log(v);
-  return std::exp(logs / static_cast<double>(values.size()));
+  return qorv::bench::CpSeconds({from.string(), to.string()});
 }
 
 }  // namespace
@@ -148,7 +121,7 @@ int main(int argc, char** argv) {
     ::sync();
   }
   std::printf("ratio cp / shell: %.2f geometric mean of the rounds, %.2f of the total times (goal >= 0.9)\n",
-              GeometricMean(ratios), cpTotal / shellTotal);
+              qorv::bench::GeometricMean(ratios), cpTotal / shellTotal);
   fs::remove_all(work);
   return 0;
 }

@@ -11,14 +11,11 @@
 //
 //   installation_copy_bench [rounds]   (even, default 6)
 #include <netinet/in.h>
-#include <spawn.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -30,12 +27,11 @@
 #include <systemroot.h>
 
 #include "Application.h"
+#include "CopyBaseline.h"
 #include "FormInput.h"
 #include "uNIiNSTALL.h"
 
 namespace fs = std::filesystem;
-
-extern char** environ;
 
 namespace {
 
@@ -106,33 +102,10 @@ double CopyFileSeconds() {
 double CpSeconds(const fs::path& target) {
   fs::remove_all(target);
   fs::create_directories(target);
-  ::sync();
-  std::vector<std::string> arguments = {"cp", "-r"};
+  std::vector<std::string> arguments;
   for (const char* folder : kCopiedFolders) arguments.push_back(std::string(QORV_MEDIUM_DIR "/") + folder);
   arguments.push_back(target.string());
-  std::vector<char*> argv;
-  for (std::string& argument : arguments) argv.push_back(argument.data());
-  argv.push_back(nullptr);
-  auto start = Clock::now();
-  pid_t pid = 0;
-  if (posix_spawnp(&pid, "cp", nullptr, nullptr, argv.data(), environ) != 0) {
-    std::perror("cp");
-    std::exit(1);
-  }
-  int status = 0;
-  waitpid(pid, &status, 0);
-  double seconds = std::chrono::duration<double>(Clock::now() - start).count();
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-    std::fprintf(stderr, "cp -r failed\n");
-    std::exit(1);
-  }
-  return seconds;
-}
-
-double GeometricMean(const std::vector<double>& values) {
-  double logs = 0;
-  for (double v : values) logs += std::log(v);
-  return std::exp(logs / static_cast<double>(values.size()));
+  return qorv::bench::CpSeconds(arguments);
 }
 
 void SetUpSystem(const fs::path& work) {
@@ -192,7 +165,7 @@ int main(int argc, char** argv) {
         round, installation, megabytes / installation, copies, megabytes / copies, cp, megabytes / cp,
         cp / installation);
   }
-  std::printf("ratio cp / installation: %.2f (geometric mean of the rounds)\n", GeometricMean(ratios));
+  std::printf("ratio cp / installation: %.2f (geometric mean of the rounds)\n", qorv::bench::GeometricMean(ratios));
   std::fflush(stdout);
   fs::remove_all(work);
   // Ends as the installer ends, without closing the window.
